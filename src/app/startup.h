@@ -1,0 +1,42 @@
+// The process: command line, place check, background picture, window placement, run and shutdown.
+#pragma once
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include "app/texts.h"
+#include "detect/paths.h"
+
+struct CommandLineOptions {
+    bool languageGiven = false;
+    LanguageId language = 0;
+    WidePath destOverride;
+};
+
+// The decoded background picture and the memory it is decoded from.
+struct BackgroundImage {
+    HGLOBAL memory = nullptr;
+    IStream* stream = nullptr;
+    Gdiplus::GpImage* image = nullptr;
+};
+
+struct WindowRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+CommandLineOptions parseCommandLine(const wchar_t* commandLine);
+WidePath executablePath();
+bool isRunningFromTemp(const WidePath& exePath);
+int backgroundResourceId(DWORD tickCount, DWORD counterLow);
+void loadBackgroundImage(BackgroundImage& holder, HINSTANCE instance);
+void releaseBackgroundImage(BackgroundImage& holder);
+int systemDpi();
+// Outer placement from a client size in 1/96 inch, centred on the primary work area.
+WindowRect initialWindowRect(int clientWidth, int clientHeight, DWORD style, int minWidth, int minHeight);
+WindowRect placeWindow(int outerWidth, int outerHeight, const RECT& workArea, int dpi, int minWidth,
+                       int minHeight);
+// The whole run of the installer; returns the exit code.
+int runInstaller(HINSTANCE instance, int showCommand);

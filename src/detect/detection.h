@@ -1,0 +1,29 @@
+// Which folders are the game's "game" folder, and the ranked list of those found.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "detect/paths.h"
+
+struct MainWindow;
+
+struct GameCandidate {
+    WidePath folder;
+    std::uint8_t manual = 0;
+    std::int32_t score = 0;
+    std::uint64_t stamp = 0;
+};
+
+using CandidateList = std::vector<GameCandidate>;
+
+constexpr std::uint64_t kStampAlways = ~0ULL;
+
+bool isGameFolder(const WidePath& path);
+WidePath resolveChosenFolder(const WidePath& path);
+void addCandidate(CandidateList& list, const WidePath& path, std::uint8_t manual, std::int32_t score,
+                  std::uint64_t stamp);
+// Stable ordering by score, then newer stamp; with byManual the manual flag is the first key.
+void sortCandidates(CandidateList& list, bool byManual);
+// Index of the first candidate whose folder equals the given one, or list.size().
+size_t findCandidate(const CandidateList& list, const WidePath& folder);
+void detectGameFolders(MainWindow& window);

@@ -1,0 +1,34 @@
+// The copy of patch.rpa on a worker thread, its progress and its outcome.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+struct MainWindow;
+
+constexpr UINT WM_APP_COPY_PROGRESS = WM_APP + 10;  // wParam: per-mille 0..1000
+constexpr UINT WM_APP_COPY_DONE = WM_APP + 11;
+
+struct InstallJob {
+    HWND window = nullptr;
+    std::wstring sourcePath;
+    std::wstring destPath;
+    volatile LONG cancelRequested = 0;
+    volatile LONG lastPerMille = -1;
+    DWORD errorCode = 0;
+    BYTE succeeded = 0;
+    BYTE cancelled = 0;
+};
+
+// The copy routine the worker calls. It is CopyFileExW in the product; tests install a stand-in
+// that follows the documented Windows contract where Wine's copy does not (progress, cancel).
+using CopyFileFunction = BOOL(WINAPI*)(LPCWSTR, LPCWSTR, LPPROGRESS_ROUTINE, LPVOID, LPBOOL, DWORD);
+void setCopyFileFunction(CopyFileFunction function);  // nullptr restores CopyFileExW
+
+DWORD WINAPI copyWorker(LPVOID job);
+DWORD CALLBACK copyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred,
+                            LARGE_INTEGER streamSize, LARGE_INTEGER streamBytesTransferred, DWORD streamNumber,
+                            DWORD callbackReason, HANDLE sourceFile, HANDLE destinationFile, LPVOID data);
+void requestCancel(MainWindow& window);
+void stopWorker(MainWindow& window);
+void handleCopyDone(MainWindow& window);

@@ -1,0 +1,35 @@
+// Drawing primitives shared by both windows. Every GDI+ object they make is owned by a small
+// wrapper and deleted before the primitive returns.
+#pragma once
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <string>
+
+#include "app/texts.h"
+#include "ui/layout.h"
+
+using Gdiplus::GpGraphics;
+using Gdiplus::GpFontFamily;
+using Gdiplus::GpBrush;
+
+enum class ArrowDirection { Left, Right };
+
+UINT windowDpi(HWND hwnd);
+void roundRectPath(Gdiplus::GpPath* path, const LayoutRect& rect, float radius);
+void fillRoundRect(GpGraphics* graphics, const LayoutRect& rect, float radius, Gdiplus::ARGB colour);
+void strokeRoundRect(GpGraphics* graphics, const LayoutRect& rect, float radius, Gdiplus::ARGB colour);
+void fillRect(GpGraphics* graphics, const LayoutRect& rect, Gdiplus::ARGB colour);
+// A linear gradient brush (WrapModeTile); the caller deletes it with GdipDeleteBrush.
+Gdiplus::GpLineGradient* makeGradientBrush(float x1, float y1, float x2, float y2, Gdiplus::ARGB from,
+                                           Gdiplus::ARGB to);
+// One line of text, vertically centred; a second pass boldOffset to the right when > 0.
+void drawText(GpGraphics* graphics, GpFontFamily* family, float size, float boldOffset, const std::wstring& text,
+              int style, Gdiplus::ARGB colour, const LayoutRect& rect, Gdiplus::StringAlignment alignment,
+              Gdiplus::StringTrimming trimming);
+void drawButton(const MainWindow& window, GpGraphics* graphics, const LayoutRect& rect, const std::wstring& text,
+                bool hovered, bool primary);
+void drawArrowButton(GpGraphics* graphics, const LayoutRect& rect, ArrowDirection direction, bool hovered);
+void drawLanguagePill(const MainWindow& window, GpGraphics* graphics, const LayoutRect& rect,
+                      const std::wstring& label, LanguageId language, ButtonId id);
