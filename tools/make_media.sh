@@ -97,7 +97,7 @@ for i, (base, amp, col) in enumerate(layers):
     pts += ["2600,1480", "-40,1480"]
     with open(f"hill{i}.mvg", "w") as fh:
         fh.write(f"fill {col} polygon " + " ".join(pts) + "\n")
-with open("specks.mvg", "w") as fh:   # a few floating light specks in the sky
+with open("sparkles.mvg", "w") as fh:   # a few floating light sparkles in the sky
     for _ in range(60):
         x, y = r.uniform(900, 2560), r.uniform(40, 800)
         rad = r.choice([4, 6, 9, 14, 22]) * r.uniform(0.8, 1.3)
@@ -112,7 +112,7 @@ PY
   \( -size ${W}x${H} gradient:'#ffffff-#000000' -level 0%,70% \) -compose Multiply -composite clouds2.png
 "$IM" sky2.png glow2.png -compose Screen -composite \
   \( -size ${W}x${H} xc:'#ffe3ef' clouds2.png -alpha off -compose CopyOpacity -composite \) -compose Over -composite \
-  \( -size ${W}x${H} xc:none -draw "$(cat specks.mvg)" -blur 0x2.5 \) -compose Over -composite \
+  \( -size ${W}x${H} xc:none -draw "$(cat sparkles.mvg)" -blur 0x2.5 \) -compose Over -composite \
   \( -size ${W}x${H} xc:none -draw "$(cat hill0.mvg)" -blur 0x10 -channel A -evaluate multiply 0.85 +channel \) -compose Over -composite \
   \( -size ${W}x${H} xc:none -draw "$(cat hill1.mvg)" -blur 0x7 -channel A -evaluate multiply 0.9 +channel \) -compose Over -composite \
   \( -size ${W}x${H} xc:none -draw "$(cat hill2.mvg)" -blur 0x5 \) -compose Over -composite \
@@ -296,11 +296,11 @@ tt = np.arange(ir_len) / SR
 wet = np.zeros_like(out)
 for ch in range(2):
     noise = rng.standard_normal(ir_len)
-    spec = np.fft.rfft(noise)
+    ftab = np.fft.rfft(noise)
     fr = np.fft.rfftfreq(ir_len, 1 / SR)
-    spec *= 1 / (1 + (fr / 3500.0) ** 2)          # darker tail
-    spec[fr < 120] *= 0.3
-    noise = np.fft.irfft(spec, ir_len)
+    ftab *= 1 / (1 + (fr / 3500.0) ** 2)          # darker tail
+    ftab[fr < 120] *= 0.3
+    noise = np.fft.irfft(ftab, ir_len)
     ir = noise * np.exp(-tt / 0.55)
     ir[: int(0.018 * SR)] = 0                     # short pre-delay
     ir /= np.sqrt(np.sum(ir ** 2))
