@@ -1,6 +1,7 @@
 // Which folders are the game's "game" folder, and the ranked list of those found.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "detect/paths.h"
@@ -19,6 +20,11 @@ using CandidateList = std::vector<GameCandidate>;
 constexpr std::uint64_t kStampAlways = ~0ULL;
 
 bool isGameFolder(const WidePath& path);
+// The pure half of the rule: the normalised path ends in steamapps\common\Lumivex Orrendale\game
+// and the suffix starts at a path component.
+bool hasGameFolderSuffix(const WidePath& normalizedPath);
+// A listing entry that counts as an original game archive (a file *.rpa other than patch.rpa).
+bool isGameArchiveEntry(const std::wstring& name, unsigned long attributes);
 WidePath resolveChosenFolder(const WidePath& path);
 void addCandidate(CandidateList& list, const WidePath& path, std::uint8_t manual, std::int32_t score,
                   std::uint64_t stamp);
