@@ -1,8 +1,108 @@
-// Stand-in until the copy worker lands.
 #include "install/copy_worker.h"
 
+#include <atomic>
+
+#include "detect/paths.h"
+#include "install/error_text.h"
+#include "install/preflight.h"
 #include "ui/main_window.h"
 
-void requestCancel(MainWindow&) {}
-void stopWorker(MainWindow&) {}
-void handleCopyDone(MainWindow&) {}
+namespace {
+std::atomic<CopyFileFunction> copyFileFunction{&CopyFileExW};
+
+void freeJob(MainWindow& window) {
+    delete window.copyJob;
+    window.copyJob = nullptr;
+}
+
+void joinWorker(MainWindow& window) {
+    if (!window.workerThread) return;
+    WaitForSingleObject(window.workerThread, INFINITE);
+    CloseHandle(window.workerThread);
+    window.workerThread = nullptr;
+}
+}  // namespace
+
+void setCopyFileFunction(CopyFileFunction function) { copyFileFunction = function ? function : &CopyFileExW; }
+
+DWORD WINAPI copyWorker(LPVOID parameter) {
+    auto* job = static_cast<InstallJob*>(parameter);
+    HWND target = job->window;
+    {
+        std::wstring source = toLongPath(job->sourcePath);
+        std::wstring destination = toLongPath(job->destPath);
+        BOOL cancel = FALSE;  // Cancellation goes through the progress routine, never through this flag.
+        CopyFileFunction copy = copyFileFunction.load();
+        if (copy(source.c_str(), destination.c_str(), &copyProgress, job, &cancel, 0)) {
+            // A copy that claims success but leaves another size behind is a broken write.
+            if (fileSize(job->sourcePath) == fileSize(job->destPath)) job->succeeded = 1;
+            else job->errorCode = ERROR_WRITE_FAULT;
+        } else {
+            job->errorCode = GetLastError();
+            job->cancelled = job->errorCode == ERROR_REQUEST_ABORTED ||
+                             InterlockedCompareExchange(&job->cancelRequested, 0, 0) != 0;
+        }
+    }
+    // The job belongs to the window thread from here on: it is not touched after this post.
+    PostMessageW(target, WM_APP_COPY_DONE, 0, 0);
+    return 0;
+}
+
+DWORD CALLBACK copyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred, LARGE_INTEGER,
+                            LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE, LPVOID data) {
+    auto* job = static_cast<InstallJob*>(data);
+    if (InterlockedCompareExchange(&job->cancelRequested, 0, 0) != 0) return PROGRESS_CANCEL;
+    LONG perMille = 0;
+    if (totalFileSize.QuadPart >= 1) {
+        std::uint64_t scaled = static_cast<std::uint64_t>(totalBytesTransferred.QuadPart) * 1000u;
+        std::uint64_t quotient = scaled / static_cast<std::uint64_t>(totalFileSize.QuadPart);
+        perMille = static_cast<LONG>(static_cast<std::uint32_t>(quotient));
+        if (perMille < 0) perMille = 0;
+        if (perMille > 1000) perMille = 1000;
+    }
+    // Posting only changes keeps a copy of any size to at most 1001 messages.
+    if (InterlockedExchange(&job->lastPerMille, perMille) != perMille)
+        PostMessageW(job->window, WM_APP_COPY_PROGRESS, static_cast<WPARAM>(perMille), 0);
+    return PROGRESS_CONTINUE;
+}
+
+void requestCancel(MainWindow& window) {
+    if (window.copyJob) InterlockedExchange(&window.copyJob->cancelRequested, 1);
+}
+
+void stopWorker(MainWindow& window) {
+    requestCancel(window);
+    joinWorker(window);
+    freeJob(window);
+}
+
+void handleCopyDone(MainWindow& window) {
+    if (!window.copyJob) return;
+    // Joining first makes the worker's results visible and guarantees it is done with the job.
+    joinWorker(window);
+    const bool succeeded = window.copyJob->succeeded != 0;
+    const bool cancelled = window.copyJob->cancelled != 0;
+    const DWORD error = window.copyJob->errorCode;
+    freeJob(window);
+
+    const LocalizedText& texts = textsFor(window.language);
+    if (succeeded) {
+        window.state = Complete;
+        window.progressPerMille = 1000;
+        window.targetHasPatch = true;
+    } else if (cancelled) {
+        window.state = Cancelled;
+    } else {
+        window.state = Failed;
+        window.statusMessage = std::wstring(texts[copyFailed]) + L": " + systemErrorText(error);
+        if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+            window.statusMessage = std::wstring(texts[patchInUse]) + L" " + systemErrorText(error);
+            showMessage(window, window.statusMessage, MB_ICONWARNING);
+        } else if (error == ERROR_ACCESS_DENIED || error == ERROR_PRIVILEGE_NOT_HELD) {
+            restartElevated(window);
+        } else {
+            showMessage(window, window.statusMessage, MB_ICONERROR);
+        }
+    }
+    invalidate(window);
+}

@@ -1,6 +1,11 @@
 #include "install/preflight.h"
 
 #include <windows.h>
+#include <shellapi.h>
+
+#include "install/copy_worker.h"
+#include "install/error_text.h"
+#include "install/launch.h"
 
 #include "ui/main_window.h"
 
@@ -41,6 +46,108 @@ bool isSameFile(const WidePath& a, const WidePath& b) {
     return same;
 }
 
-// Stand-ins below until the install flow lands.
-void startInstall(MainWindow&) {}
-void restartElevated(MainWindow&) {}
+bool hasRoomForPatch(std::uint64_t freeBytes, std::uint64_t existingTarget, std::uint64_t patchSize) {
+    // The file about to be replaced gives its space back.
+    std::uint64_t available = freeBytes + existingTarget;
+    if (available < freeBytes) return true;  // beyond any real disk: let the copy decide
+    constexpr std::uint64_t kMaxMargin = 8u * 1024u * 1024u;
+    std::uint64_t margin = patchSize < kMaxMargin ? patchSize : kMaxMargin;
+    std::uint64_t needed = patchSize + margin;
+    if (needed < patchSize) return false;  // no disk holds more than 2^64 bytes
+    return available >= needed;
+}
+
+namespace {
+bool enoughSpaceFor(const WidePath& destination, std::uint64_t patchSize) {
+    WidePath folder = parentFolder(destination);
+    ULARGE_INTEGER freeToCaller{};
+    // A volume that cannot tell its free space is given the benefit of the doubt; a real
+    // shortage then shows up as the copy's own error.
+    if (!GetDiskFreeSpaceExW(folder.c_str(), &freeToCaller, nullptr, nullptr)) return true;
+    std::uint64_t existing = isFile(destination) ? fileSize(destination) : 0;
+    return hasRoomForPatch(freeToCaller.QuadPart, existing, patchSize);
+}
+
+void startWorker(MainWindow& window, const WidePath& destination) {
+    stopWorker(window);
+    auto* job = new InstallJob;
+    job->window = window.hwnd;
+    job->sourcePath = window.patchPath;
+    job->destPath = destination;
+    window.copyJob = job;
+    HANDLE thread = CreateThread(nullptr, 0, &copyWorker, job, 0, nullptr);
+    if (thread) {
+        window.workerThread = thread;
+        window.state = Installing;
+        window.progressPerMille = 0;
+        window.statusMessage.clear();
+    } else {
+        DWORD error = GetLastError();
+        delete job;
+        window.copyJob = nullptr;
+        window.state = Failed;
+        window.statusMessage = std::wstring(textsFor(window.language)[copyFailed]) + L": " + systemErrorText(error);
+    }
+    invalidate(window);
+}
+}  // namespace
+
+void startInstall(MainWindow& window) {
+    if (window.state == Installing) return;
+    if (window.state == Complete) {
+        startGame(window);
+        return;
+    }
+    window.patchPresent = isFile(window.patchPath);
+    window.patchSize = window.patchPresent ? fileSize(window.patchPath) : 0;
+    const GameCandidate* selected = selectedCandidate(window);
+    if (!selected || !window.patchPresent) {
+        // The screen already says what is missing.
+        invalidate(window);
+        return;
+    }
+    const LocalizedText& texts = textsFor(window.language);
+    if (window.patchSize == 0) {
+        showMessage(window, texts[patchEmpty], MB_ICONWARNING);
+        return;
+    }
+    WidePath destination = joinPath(selected->folder, L"patch.rpa");
+    if (isFile(destination) && isSameFile(window.patchPath, destination)) {
+        // Extracted straight into the game folder: the patch is already where it belongs.
+        window.state = Complete;
+        window.progressPerMille = 1000;
+        window.targetHasPatch = true;
+        window.targetPatchIdentical = true;
+        invalidate(window);
+        return;
+    }
+    if (!enoughSpaceFor(destination, window.patchSize)) {
+        window.state = Failed;
+        window.statusMessage = texts[notEnoughSpace];
+        showMessage(window, window.statusMessage, MB_ICONERROR);
+        invalidate(window);
+        return;
+    }
+    startWorker(window, destination);
+}
+
+std::wstring elevatedParameters(std::int32_t language, const WidePath& folder) {
+    // Backslashes right before the closing quote would escape it for CommandLineToArgvW
+    // ("D:\" would come back as D:"), so a trailing run of them is doubled.
+    size_t trailing = 0;
+    while (trailing < folder.size() && folder[folder.size() - 1 - trailing] == L'\\') ++trailing;
+    return std::wstring(L"--lang ") + languageCode(language) + L" --dest \"" + folder +
+           std::wstring(trailing, L'\\') + L"\"";
+}
+
+void restartElevated(MainWindow& window) {
+    int answer = showMessage(window, textsFor(window.language)[notWritableRestartAdmin], MB_YESNO | MB_ICONWARNING);
+    if (answer != IDYES) return;
+    const GameCandidate* selected = selectedCandidate(window);
+    if (!selected) return;
+    std::wstring parameters = elevatedParameters(window.language, selected->folder);
+    HINSTANCE result = ShellExecuteW(window.hwnd, L"runas", window.exePath.c_str(), parameters.c_str(),
+                                     window.appFolder.c_str(), SW_SHOWNORMAL);
+    // The new instance takes over; this one ends through its normal shutdown.
+    if (reinterpret_cast<INT_PTR>(result) > 32) DestroyWindow(window.hwnd);
+}

@@ -125,7 +125,9 @@ LRESULT CALLBACK BoxWatcher::hook(int code, WPARAM wParam, LPARAM lParam) {
             seen.hasNo = GetDlgItem(box, IDNO) != nullptr;
             LRESULT def = SendMessageW(box, DM_GETDEFID, 0, 0);
             if (HIWORD(def) == DC_HASDEFID) seen.defaultButton = LOWORD(def);
+            // The icon control is 0x14 in Windows' message box and stc1 (0x440) in Wine's.
             HWND iconControl = GetDlgItem(box, 0x14);
+            if (!iconControl) iconControl = GetDlgItem(box, 0x440);
             if (iconControl) {
                 HICON shown = reinterpret_cast<HICON>(SendMessageW(iconControl, STM_GETICON, 0, 0));
                 if (shown == LoadIconW(nullptr, IDI_WARNING)) seen.icon = MB_ICONWARNING;

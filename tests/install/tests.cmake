@@ -1,0 +1,31 @@
+# Installation: pre-flight checks, the copy worker, the game launch and error texts.
+set(INSTALL_TEST_DIR ${CMAKE_CURRENT_LIST_DIR})
+
+# Stands in for the game and for the restarted installer: records its command line and folder.
+add_executable(install_recorder WIN32 ${INSTALL_TEST_DIR}/recorder.cpp)
+target_link_options(install_recorder PRIVATE ${LUMIVEX_LINK_FLAGS} -municode -mwindows)
+
+add_library(install_fixture STATIC ${INSTALL_TEST_DIR}/install_fixture.cpp)
+target_link_libraries(install_fixture PUBLIC test_support)
+
+add_wine_gtest(install_tests
+  ${INSTALL_TEST_DIR}/error_text_test.cpp
+  ${INSTALL_TEST_DIR}/preflight_test.cpp
+  ${INSTALL_TEST_DIR}/copy_worker_test.cpp
+  ${INSTALL_TEST_DIR}/launch_test.cpp)
+target_link_libraries(install_tests PRIVATE install_fixture)
+add_dependencies(install_tests install_recorder)
+
+# Cases that need the machine set up around Wine (a small disk, a user without write rights):
+# the script prepares it and runs this program's cases one by one.
+add_executable(install_system_probe ${INSTALL_TEST_DIR}/system_probe_test.cpp ${LUMIVEX_RESOURCES})
+target_link_libraries(install_system_probe PRIVATE install_fixture GTest::gtest_main)
+target_link_options(install_system_probe PRIVATE ${LUMIVEX_LINK_FLAGS})
+add_script_test(install_system ${INSTALL_TEST_DIR}/system_tests.sh
+  $<TARGET_FILE:install_system_probe> $<TARGET_FILE:install_recorder>)
+set_tests_properties(install_system PROPERTIES SKIP_RETURN_CODE 77)
+
+# Throughput of the worker against a plain copy; run by hand or by the bench script, not by ctest.
+add_executable(copy_bench ${INSTALL_TEST_DIR}/copy_bench.cpp)
+target_link_libraries(copy_bench PRIVATE installer_core)
+target_link_options(copy_bench PRIVATE ${LUMIVEX_LINK_FLAGS} -municode)
