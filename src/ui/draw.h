@@ -5,6 +5,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <memory>
 #include <string>
 
 #include "app/texts.h"
@@ -15,6 +16,27 @@ using Gdiplus::GpFontFamily;
 using Gdiplus::GpBrush;
 
 enum class ArrowDirection { Left, Right };
+
+// Owning handles for the flat GDI+ objects: whatever a drawing operation creates is deleted
+// when it goes out of scope, on every path.
+struct GdipGraphicsDeleter { void operator()(Gdiplus::GpGraphics* p) const { Gdiplus::DllExports::GdipDeleteGraphics(p); } };
+struct GdipBrushDeleter { void operator()(Gdiplus::GpBrush* p) const { Gdiplus::DllExports::GdipDeleteBrush(p); } };
+struct GdipPenDeleter { void operator()(Gdiplus::GpPen* p) const { Gdiplus::DllExports::GdipDeletePen(p); } };
+struct GdipPathDeleter { void operator()(Gdiplus::GpPath* p) const { Gdiplus::DllExports::GdipDeletePath(p); } };
+struct GdipFontDeleter { void operator()(Gdiplus::GpFont* p) const { Gdiplus::DllExports::GdipDeleteFont(p); } };
+struct GdipStringFormatDeleter {
+    void operator()(Gdiplus::GpStringFormat* p) const { Gdiplus::DllExports::GdipDeleteStringFormat(p); }
+};
+using GraphicsPtr = std::unique_ptr<Gdiplus::GpGraphics, GdipGraphicsDeleter>;
+using BrushPtr = std::unique_ptr<Gdiplus::GpBrush, GdipBrushDeleter>;
+using PenPtr = std::unique_ptr<Gdiplus::GpPen, GdipPenDeleter>;
+using PathPtr = std::unique_ptr<Gdiplus::GpPath, GdipPathDeleter>;
+using FontPtr = std::unique_ptr<Gdiplus::GpFont, GdipFontDeleter>;
+using StringFormatPtr = std::unique_ptr<Gdiplus::GpStringFormat, GdipStringFormatDeleter>;
+
+BrushPtr makeSolidBrush(Gdiplus::ARGB colour);
+// A pen whose width is in layout units (UnitWorld), so it scales with the world transform.
+PenPtr makePen(Gdiplus::ARGB colour, float width);
 
 UINT windowDpi(HWND hwnd);
 void roundRectPath(Gdiplus::GpPath* path, const LayoutRect& rect, float radius);

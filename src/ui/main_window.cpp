@@ -1,17 +1,42 @@
-// Stand-in window until the screen lands: paints the gradient only.
+// The installer window: its procedure, the hit test over the painted layout, keys, button
+// actions and the language switch. Every change ends with a full invalidation; WM_PAINT redraws
+// everything from the record.
 #include "ui/main_window.h"
 
+#include <windowsx.h>
+#include <shellapi.h>
+
+#include <algorithm>
+
+#include "audio/music.h"
+#include "install/chooser.h"
+#include "install/copy_worker.h"
+#include "install/launch.h"
+#include "install/preflight.h"
 #include "resources/resource_ids.h"
+#include "ui/draw.h"
+#include "ui/layout.h"
+#include "ui/paint.h"
+
+namespace {
+
+constexpr float kDesignWidth = 920;
+constexpr float kDesignHeight = 620;
+
+}  // namespace
 
 bool hasValidSelection(const MainWindow& window) {
     return !window.candidates.empty() && window.selectedIndex < window.candidates.size();
 }
+
 const GameCandidate* selectedCandidate(const MainWindow& window) {
     return hasValidSelection(window) ? &window.candidates[window.selectedIndex] : nullptr;
 }
+
 int showMessage(const MainWindow& window, const std::wstring& text, UINT style) {
     return MessageBoxW(window.hwnd, text.c_str(), textsFor(window.language)[windowTitle], style);
 }
+
 void invalidate(const MainWindow& window) {
     if (window.hwnd) InvalidateRect(window.hwnd, nullptr, FALSE);
 }
@@ -22,8 +47,10 @@ void registerMainWindowClass(HINSTANCE instance) {
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = mainWindowProc;
     wc.hInstance = instance;
-    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP_ICON), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP_ICON), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    wc.hIcon = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP_ICON), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+    wc.hIconSm = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP_ICON), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kMainWindowClass;
     RegisterClassExW(&wc);
@@ -35,14 +62,255 @@ HWND createMainWindow(MainWindow& window, const WindowRect& rect) {
                            nullptr, window.hInstance, &window);
 }
 
+float scaleFor(float clientWidth, float clientHeight, float dpi) {
+    float scale = dpi / 96.0f;
+    if (clientWidth > 0) scale = std::min(scale, clientWidth / kDesignWidth);
+    if (clientHeight > 0) scale = std::min(scale, clientHeight / kDesignHeight);
+    return std::max(0.65f, scale);
+}
+
+float renderScale(HWND hwnd, int clientWidth, int clientHeight) {
+    return scaleFor(static_cast<float>(clientWidth), static_cast<float>(clientHeight),
+                    static_cast<float>(windowDpi(hwnd)));
+}
+
+bool primaryButtonEnabled(const MainWindow& window) {
+    return window.state == Installing || window.state == Complete ||
+           (window.patchPresent && hasValidSelection(window));
+}
+
+bool buttonActive(const MainWindow& window, ButtonId id) {
+    const bool installing = window.state == Installing;
+    switch (id) {
+    case LangSimplified:
+    case LangTraditional:
+    case LangEnglish:
+    case MusicToggle:
+        return true;
+    case ChooseFolder:
+    case DetectAgain:
+        return !installing;
+    case PrevLocation:
+    case NextLocation:
+        return window.candidates.size() >= 2 && !installing;
+    case Primary:
+        return primaryButtonEnabled(window);
+    case CloseInstaller:
+        return window.state == Complete;
+    case OpenAppFolder:
+        return !window.patchPresent;
+    default:
+        return false;
+    }
+}
+
+ButtonId hitTest(const MainWindow& window, float x, float y, float canvasWidth, float canvasHeight) {
+    const MainLayout layout = computeLayout(canvasWidth, canvasHeight, window.state);
+    // Earlier entries win where rectangles overlap (the close button sits in the main button's row).
+    const struct {
+        ButtonId id;
+        const LayoutRect& rect;
+    } order[] = {
+        {LangSimplified, layout.langSimplifiedButton},
+        {LangTraditional, layout.langTraditionalButton},
+        {LangEnglish, layout.langEnglishButton},
+        {MusicToggle, layout.musicButton},
+        {ChooseFolder, layout.chooseFolderButton},
+        {DetectAgain, layout.detectAgainButton},
+        {PrevLocation, layout.prevButton},
+        {NextLocation, layout.nextButton},
+        {CloseInstaller, layout.closeButton},
+        {Primary, layout.primaryButton},
+        {OpenAppFolder, layout.openAppFolderButton},
+    };
+    for (const auto& entry : order) {
+        if (entry.rect.contains(x, y) && buttonActive(window, entry.id)) return entry.id;
+    }
+    return None;
+}
+
+ButtonId hitTestClientPoint(const MainWindow& window, int x, int y) {
+    RECT client{};
+    GetClientRect(window.hwnd, &client);
+    const int w = client.right - client.left, h = client.bottom - client.top;
+    const float scale = renderScale(window.hwnd, w, h);
+    return hitTest(window, x / scale, y / scale, std::max(w, 1) / scale, std::max(h, 1) / scale);
+}
+
+SIZE minimumTrackSize(int workWidth, int workHeight, UINT dpi) {
+    const int dpiValue = static_cast<int>(dpi);
+    return SIZE{std::min(MulDiv(920, dpiValue, 96), std::max(workWidth, 656) - 16),
+                std::min(MulDiv(620, dpiValue, 96), std::max(workHeight, 516) - 16)};
+}
+
+void setLanguage(MainWindow& window, LanguageId language) {
+    if (language == window.language) return;
+    window.language = language;
+    Gdiplus::GpFontFamily* family = createUiFontFamily(language);
+    if (window.fontFamily) Gdiplus::DllExports::GdipDeleteFontFamily(window.fontFamily);
+    window.fontFamily = family;
+    if (window.hwnd) SetWindowTextW(window.hwnd, textsFor(language)[windowTitle]);
+    invalidate(window);
+}
+
+namespace {
+
+void closeWindow(MainWindow& window) {
+    SendMessageW(window.hwnd, WM_CLOSE, 0, 0);
+}
+
+void stepSelection(MainWindow& window, bool forward) {
+    const size_t n = window.candidates.size();
+    if (n == 0) return;
+    const size_t current = window.selectedIndex;
+    window.selectedIndex = static_cast<std::uint32_t>(forward ? (current + 1) % n : (current + n - 1) % n);
+    refreshTargetFlags(window);
+    invalidate(window);
+}
+
+void redetect(MainWindow& window) {
+    detectGameFolders(window);
+    invalidate(window);
+}
+
+void runButton(MainWindow& window, ButtonId id) {
+    switch (id) {
+    case LangSimplified:
+        setLanguage(window, 0);
+        break;
+    case LangTraditional:
+        setLanguage(window, 1);
+        break;
+    case LangEnglish:
+        setLanguage(window, 2);
+        break;
+    case MusicToggle:
+        if (window.music) toggleMute(*window.music);
+        invalidate(window);
+        break;
+    case ChooseFolder:
+        chooseGameFolder(window);
+        break;
+    case DetectAgain:
+        redetect(window);
+        break;
+    case PrevLocation:
+        stepSelection(window, false);
+        break;
+    case NextLocation:
+        stepSelection(window, true);
+        break;
+    case Primary:
+        if (window.state == Complete) {
+            startGame(window);
+        } else if (window.state == Installing) {
+            requestCancel(window);
+        } else {
+            startInstall(window);
+        }
+        break;
+    case CloseInstaller:
+        closeWindow(window);
+        break;
+    case OpenAppFolder:
+        // A shell that cannot open the folder is not worth a message: the path is next to the patch hint.
+        ShellExecuteW(window.hwnd, L"open", window.appFolder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        break;
+    case None:
+        break;
+    }
+}
+
+void onKeyDown(MainWindow& window, WPARAM key) {
+    switch (key) {
+    case VK_RETURN:
+        if (window.state == Complete) {
+            startGame(window);
+        } else if (window.state != Installing) {
+            startInstall(window);
+        }
+        break;
+    case VK_F5:
+        redetect(window);
+        break;
+    case 'B':
+        if (GetKeyState(VK_CONTROL) < 0) chooseGameFolder(window);
+        break;
+    case VK_ESCAPE:
+        if (window.state == Installing) {
+            requestCancel(window);
+        } else {
+            closeWindow(window);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void onClose(MainWindow& window) {
+    if (window.state == Installing) {
+        const int answer = showMessage(window, textsFor(window.language)[confirmCancelExit],
+                                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+        if (answer != IDYES) return;
+        requestCancel(window);
+    }
+    DestroyWindow(window.hwnd);
+}
+
+void onMouseMove(MainWindow& window, LPARAM lParam) {
+    const ButtonId id = hitTestClientPoint(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+    if (id != window.hoverId) {
+        window.hoverId = id;
+        invalidate(window);
+    }
+    if (!window.trackingLeave) {
+        TRACKMOUSEEVENT track{};
+        track.cbSize = sizeof track;
+        track.dwFlags = TME_LEAVE;
+        track.hwndTrack = window.hwnd;
+        if (TrackMouseEvent(&track)) window.trackingLeave = true;
+    }
+}
+
+void onMouseLeave(MainWindow& window) {
+    if (window.hoverId != None) {
+        window.hoverId = None;
+        invalidate(window);
+    }
+    window.trackingLeave = false;
+}
+
+void onMinMaxInfo(MainWindow& window, MINMAXINFO* info) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    HMONITOR handle = MonitorFromWindow(window.hwnd, MONITOR_DEFAULTTONEAREST);
+    if (!handle || !GetMonitorInfoW(handle, &monitor)) return;
+    const SIZE minimum = minimumTrackSize(monitor.rcWork.right - monitor.rcWork.left,
+                                          monitor.rcWork.bottom - monitor.rcWork.top, windowDpi(window.hwnd));
+    info->ptMinTrackSize.x = minimum.cx;
+    info->ptMinTrackSize.y = minimum.cy;
+}
+
+}  // namespace
+
 LRESULT CALLBACK mainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* window = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (message == WM_NCCREATE) {
         window = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        window->hwnd = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+        if (window) {
+            window->hwnd = hwnd;
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+        }
     }
     if (!window) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        // The record outlives the window: forget the handle so later message boxes get no dead owner.
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        window->hwnd = nullptr;
+        window->trackingLeave = false;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
     return handleMessage(*window, message, wParam, lParam);
 }
 
@@ -51,25 +319,67 @@ LRESULT handleMessage(MainWindow& window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
+    case WM_SIZE:
+        invalidate(window);
+        return 0;
+    case WM_PAINT:
+        paintMainWindow(window);
+        return 0;
+    case WM_CLOSE:
+        onClose(window);
+        return 0;
     case WM_ERASEBKGND:
         return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(window.hwnd, &ps);
-        RECT rc;
-        GetClientRect(window.hwnd, &rc);
-        HBRUSH brush = CreateSolidBrush(RGB(0xFF, 0xFA, 0xFC));
-        FillRect(dc, &rc, brush);
-        DeleteObject(brush);
-        EndPaint(window.hwnd, &ps);
+    case WM_SETCURSOR:
+        if (LOWORD(lParam) == HTCLIENT && window.hoverId != None) {
+            SetCursor(LoadCursorW(nullptr, IDC_HAND));
+            return 1;
+        }
+        break;
+    case WM_GETMINMAXINFO:
+        onMinMaxInfo(window, reinterpret_cast<MINMAXINFO*>(lParam));
+        return 0;
+    case WM_KEYDOWN:
+        onKeyDown(window, wParam);
+        return 0;
+    case WM_MOUSEMOVE:
+        onMouseMove(window, lParam);
+        return 0;
+    case WM_LBUTTONUP:
+        runButton(window, hitTestClientPoint(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)));
+        return 0;
+    case WM_MOUSELEAVE:
+        onMouseLeave(window);
+        return 0;
+    case WM_DPICHANGED: {
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window.hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
         return 0;
     }
+    case WM_APP_COPY_PROGRESS:
+        window.progressPerMille = static_cast<std::int32_t>(wParam);
+        invalidate(window);
+        return 0;
+    case WM_APP_COPY_DONE:
+        handleCopyDone(window);
+        return 0;
+    default:
+        break;
     }
     return DefWindowProcW(window.hwnd, message, wParam, lParam);
 }
 
 void destroyMainWindowRecord(MainWindow& window) {
+    stopWorker(window);
+    window.exePath.clear();
+    window.appFolder.clear();
+    window.patchPath.clear();
+    window.destOverride.clear();
+    window.manualFolder.clear();
+    window.statusMessage.clear();
     window.candidates.clear();
+    window.candidates.shrink_to_fit();
     releaseBackgroundImage(window.background);
     if (window.fontFamily) Gdiplus::DllExports::GdipDeleteFontFamily(window.fontFamily);
     window.fontFamily = nullptr;

@@ -67,9 +67,22 @@ void registerMainWindowClass(HINSTANCE instance);
 HWND createMainWindow(MainWindow& window, const WindowRect& rect);
 LRESULT CALLBACK mainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT handleMessage(MainWindow& window, UINT message, WPARAM wParam, LPARAM lParam);
+// Layout units to client pixels: max(0.65, min(w / 920, h / 620, dpi / 96)); a size that is not
+// positive drops out of the minimum.
 float renderScale(HWND hwnd, int clientWidth, int clientHeight);
 float scaleFor(float clientWidth, float clientHeight, float dpi);
+// The main button reacts (and is drawn enabled) while installing, when complete, or when there is
+// a patch and a selected folder.
+bool primaryButtonEnabled(const MainWindow& window);
+// Whether a button currently reacts to the mouse in the window's state.
+bool buttonActive(const MainWindow& window, ButtonId id);
+// The button under a point in layout units on a canvas of the given size, or None.
 ButtonId hitTest(const MainWindow& window, float x, float y, float canvasWidth, float canvasHeight);
+// The button under a point in client pixels of the window.
+ButtonId hitTestClientPoint(const MainWindow& window, int x, int y);
+// Smallest track size in pixels: the design size at the DPI, but never more than the work area
+// (at least 656 by 516) less 16 pixels.
+SIZE minimumTrackSize(int workWidth, int workHeight, UINT dpi);
 void setLanguage(MainWindow& window, LanguageId language);
 void invalidate(const MainWindow& window);
 // Frees everything the record owns: joins a running copy first.

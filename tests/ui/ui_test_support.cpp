@@ -1,0 +1,109 @@
+#include "ui_test_support.h"
+
+#include "ui/paint.h"
+
+namespace ui_testing {
+
+GdiplusSession::GdiplusSession() {
+    Gdiplus::GdiplusStartupInput input;
+    Gdiplus::GdiplusStartup(&token, &input, nullptr);
+}
+
+GdiplusSession::~GdiplusSession() {
+    if (token) Gdiplus::GdiplusShutdown(token);
+}
+
+Dib::Dib(int width, int height) : width_(width), height_(height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    dc_ = CreateCompatibleDC(nullptr);
+    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bits_ = static_cast<std::uint32_t*>(bits);
+    if (bitmap_) previous_ = SelectObject(dc_, bitmap_);
+}
+
+Dib::~Dib() {
+    if (previous_) SelectObject(dc_, previous_);
+    if (bitmap_) DeleteObject(bitmap_);
+    if (dc_) DeleteDC(dc_);
+}
+
+void Dib::fill(std::uint32_t rgb) {
+    GdiFlush();
+    for (int i = 0; i < width_ * height_; ++i) bits_[i] = rgb;
+}
+
+bool Dib::savePng(const std::wstring& path) const {
+    using namespace Gdiplus;
+    using namespace Gdiplus::DllExports;
+    GdiFlush();
+    // Image/png encoder of GDI+.
+    const CLSID png = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
+    GpBitmap* bitmap = nullptr;
+    if (GdipCreateBitmapFromScan0(width_, height_, width_ * 4, PixelFormat32bppRGB, reinterpret_cast<BYTE*>(bits_),
+                                  &bitmap) != Ok)
+        return false;
+    const bool saved = GdipSaveImageToFile(bitmap, path.c_str(), &png, nullptr) == Ok;
+    GdipDisposeImage(bitmap);
+    return saved;
+}
+
+void prepareRecord(MainWindow& record, LanguageId language) {
+    record.hInstance = GetModuleHandleW(nullptr);
+    record.language = language;
+    record.fontFamily = createUiFontFamily(language);
+}
+
+LiveWindow::LiveWindow(LanguageId language, bool visible, int clientWidth, int clientHeight) {
+    static const bool registered = [] {
+        registerMainWindowClass(GetModuleHandleW(nullptr));
+        return true;
+    }();
+    (void)registered;
+    prepareRecord(record, language);
+    hwnd = createMainWindow(record, WindowRect{20, 20, clientWidth, clientHeight});
+    if (!hwnd) return;
+    RECT outer{}, client{};
+    GetWindowRect(hwnd, &outer);
+    GetClientRect(hwnd, &client);
+    const int extraWidth = (outer.right - outer.left) - client.right;
+    const int extraHeight = (outer.bottom - outer.top) - client.bottom;
+    SetWindowPos(hwnd, nullptr, 20, 20, clientWidth + extraWidth, clientHeight + extraHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (visible) {
+        ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+        UpdateWindow(hwnd);
+    }
+}
+
+LiveWindow::~LiveWindow() {
+    if (IsWindow(hwnd)) DestroyWindow(hwnd);
+    // WM_DESTROY posted a quit message meant for a real message loop; drop it.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    destroyMainWindowRecord(record);
+}
+
+void LiveWindow::clickAt(float x, float y) {
+    send(WM_LBUTTONUP, 0, MAKELPARAM(static_cast<int>(x), static_cast<int>(y)));
+}
+
+bool LiveWindow::invalidated() const {
+    RECT update{};
+    return GetUpdateRect(hwnd, &update, FALSE) != 0;
+}
+
+std::wstring LiveWindow::caption() const {
+    wchar_t text[256] = {};
+    GetWindowTextW(hwnd, text, 256);
+    return text;
+}
+
+}  // namespace ui_testing
