@@ -25,4 +25,10 @@ reg_file=$(mktemp --suffix=.reg)
 timeout 60 wine regedit /S "$(winepath -w "$reg_file" 2>/dev/null)" >/dev/null 2>&1 || \
   timeout 60 wine regedit /S "$reg_file" >/dev/null 2>&1
 rm -f "$reg_file"
+# Windows' GDI+ falls back to a CJK font for characters the Latin face lacks (the "简中" and "繁中"
+# language pills are drawn with the English family); Wine does that only through font linking.
+link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+for f in "Liberation Sans" "Segoe UI"; do
+  timeout 30 wine reg add "$link" /v "$f" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
+done
 timeout 30 wine reg query "$key" /v "Segoe UI" >/dev/null 2>&1 || { echo "font mapping missing in $prefix"; exit 1; }
