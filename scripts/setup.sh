@@ -7,7 +7,7 @@ packages=(
   googletest libstb-dev
   wine wine64 fonts-wine fonts-wqy-microhei fonts-liberation
   xvfb xauth xdotool x11-utils imagemagick
-  python3 python3-pefile vorbis-tools sox zip unzip
+  python3 python3-pefile vorbis-tools sox zip unzip pulseaudio pulseaudio-utils
 )
 missing=()
 for p in "${packages[@]}"; do
