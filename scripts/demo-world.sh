@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds the demo Steam world in a scratch Wine prefix under build/demo (never ~/.wine) and prints
+# the installer's Windows path. Usage: demo-world.sh <build dir of the test preset> <display>
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$1
+display=$2
+demo="$root/build/demo"
+prefix="$demo/wineprefix"
+if [ ! -f "$prefix/system.reg" ]; then
+  echo "demo: making a scratch Wine prefix in $prefix (about 15 s, once)" >&2
+  "$root/tests/harness/make-prefix.sh" "$prefix" "$display" >&2
+else
+  setsid env WINEPREFIX="$prefix" DISPLAY="$display" wineserver -p >/dev/null 2>&1 < /dev/null || true
+fi
+/usr/bin/python3 "$root/tests/e2e/world.py" demo "$prefix" "$display" "$demo/drive-d" \
+  "$build/tests" "$build/LumivexPatchInstaller.exe"

@@ -1,0 +1,605 @@
+#!/usr/bin/python3
+"""End-to-end journeys: the real installer under Wine on the test display, driven only with real
+mouse clicks and keys, checked by what a person sees (window titles, message boxes, colours at
+layout points) and by what ends up on disk. Usage: journeys.py <journey>... (or "all").
+Needs LUMIVEX_BUILD (harness env, tools) and LUMIVEX_EXE (the installer)."""
+import os
+import shutil
+import subprocess
+import sys
+import time
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from driver import (BOX, IDNO, IDOK, IDYES, LANGUAGE, LANGUAGE_WINDOW_TITLE, MAIN, TEXTS, TITLES,  # noqa: E402
+                    GREEN_DOT, PRIMARY_ENABLED, PROGRESS_FILL, RED_DOT, SELECTED_PILL, SOURCE_AMBER,
+                    SOURCE_GREEN, STATUS_AMBER, STATUS_RED, Desktop, Installer, Layout, near)
+from world import Prefix, SteamWorld, STEAM_KEY, write_rpa  # noqa: E402
+
+BUILD = os.environ["LUMIVEX_BUILD"]
+EXE = os.environ["LUMIVEX_EXE"]
+EN, TW, CN = 2, 1, 0
+
+
+class Failure(Exception):
+    pass
+
+
+class Journey:
+    def __init__(self, name):
+        self.name = name
+        self.failures = []
+        self.desktop = Desktop(BUILD)
+        self.prefix = Prefix(self.desktop.env["WINEPREFIX"], self.desktop.env["DISPLAY"])
+        self.d_folder = os.path.join(BUILD, "e2e-d", name)
+        shutil.rmtree(self.prefix.drive_c("e2e", name), ignore_errors=True)
+        shutil.rmtree(self.d_folder, ignore_errors=True)
+        self.prefix.map_drive("d", self.d_folder)
+        self.prefix.reg_delete_key(STEAM_KEY)
+        self.world = SteamWorld(self.prefix, f"e2e\\{name}", self.d_folder, os.path.join(BUILD, "tests"))
+        self.installers = []
+
+    # -- checks: a failed check is recorded and the journey goes on; require() stops it.
+    def check(self, ok, what):
+        print(("  ok    " if ok else "  FAIL  ") + what, flush=True)
+        if not ok:
+            self.failures.append(what)
+        return ok
+
+    def require(self, ok, what):
+        if not self.check(ok, what):
+            raise Failure(what)
+
+    # -- world helpers
+    def standard_world(self, second_library=False, exe_in_c=True):
+        w = self.world
+        libs = [(w.steam_win, True)] + ([(w.library_d_win, True)] if second_library else [])
+        w.make_steam(libs)
+        c_game = w.add_game(w.steam_win, manifest_age_days=40, with_exe=exe_in_c)
+        d_game = w.add_game(w.library_d_win, manifest_age_days=2) if second_library else None
+        return c_game, d_game
+
+    def installer_folder(self, patch=True, patch_size=3 * 1024 * 1024, folder=None):
+        folder = folder or f"C:\\e2e\\{self.name}\\Downloads\\Lumivex Patch 1.0.0"
+        exe = self.world.make_installer_folder(folder, EXE, patch_size=patch_size, patch=patch)
+        return exe, folder
+
+    def start(self, exe_win, *args):
+        inst = Installer(self.desktop, exe_win, args, cwd=self.world.unix(exe_win.rsplit("\\", 1)[0]))
+        self.installers.append(inst)
+        return inst
+
+    def main_window(self, inst, title=None):
+        win = inst.wait_main(20000)
+        self.require(win is not None, "the installer window appears")
+        if title is not None:
+            self.check(win.title == title, f"window title is {title!r} (got {win.title!r})")
+        time.sleep(0.5)   # first paint
+        return win
+
+    def read_file(self, windows_path):
+        with open(self.world.unix(windows_path), "rb") as f:
+            return f.read()
+
+    def exists(self, windows_path):
+        return os.path.isfile(self.world.unix(windows_path))
+
+    # -- what the screen shows
+    def shot(self, inst, label):
+        inst.refresh()
+        return self.desktop.screenshot(f"{self.name}-{label}")
+
+    def dot(self, inst, shot):
+        layout = inst.layout()
+        return inst.pixel(shot, layout.centre(layout.dot))
+
+    def primary_colour(self, inst, shot, complete=False):
+        layout = inst.layout(complete)
+        x, y, w, h = layout.primary
+        return inst.pixel(shot, layout.point(x + 8, y + h / 2))
+
+    def progress_full(self, inst, shot):
+        layout = inst.layout()
+        x, y, w, h = layout.progress
+        return near(inst.pixel(shot, layout.point(x + w - 6, y + 4)), PROGRESS_FILL, 30)
+
+    def shows_complete(self, inst, shot):
+        # The close button only exists in Complete, and the bar is full.
+        return self.progress_full(inst, shot) and near(self.primary_colour(inst, shot, True), PRIMARY_ENABLED, 30)
+
+    def colour_count(self, inst, shot, rect, colour):
+        return shot.count_near(inst.screen_rect(rect), colour, 40)
+
+    def wait_for_screen(self, inst, predicate, timeout=30, label="wait"):
+        end = time.monotonic() + timeout
+        while time.monotonic() < end:
+            if inst.refresh() is None:
+                return None
+            shot = self.shot(inst, label)
+            if predicate(shot):
+                return shot
+            time.sleep(0.3)
+        return None
+
+    def wait_complete(self, inst, timeout=60):
+        return self.wait_for_screen(inst, lambda s: self.shows_complete(inst, s), timeout, "complete")
+
+    def pick_language_by_click(self, index):
+        lw = self.desktop.wait_window(LANGUAGE, 20000)
+        self.require(lw is not None, "the language window appears first")
+        self.check(lw.title == LANGUAGE_WINDOW_TITLE, f"language window title {lw.title!r}")
+        self.check(lw.client[2:] == (650, 280), f"language window client 650x280 (got {lw.client[2:]})")
+        self.check(not self.desktop.windows(MAIN), "no installer window before a language is chosen")
+        x = lw.client[0] + 42 + 196 * index + 87
+        y = lw.client[1] + 118 + 48
+        self.desktop.click_screen(x, y)
+        self.check(self.desktop.wait_gone(LANGUAGE, 10000), "the language window closes after the click")
+
+    def close_game_windows(self):
+        self.desktop.wintool("close", "LumivexDemoGame")
+        self.desktop.wait_gone("LumivexDemoGame", 5000)
+
+    def finish(self):
+        self.close_game_windows()
+        for inst in self.installers:
+            if inst.process.poll() is None:
+                self.desktop.wintool("close", MAIN)
+                if inst.wait_exit(5) is None:
+                    inst.kill()
+        # Boxes or dialogs left over by a failed step.
+        for cls in (BOX, MAIN):
+            for _ in range(3):
+                if not self.desktop.windows(cls):
+                    break
+                self.desktop.wintool("close", cls)
+                time.sleep(0.5)
+
+
+# ---------------------------------------------------------------------------------------------
+def first_start(j):
+    c_game, _ = j.standard_world()
+    exe, folder = j.installer_folder()
+    inst = j.start(exe)
+    j.pick_language_by_click(EN)
+    j.main_window(inst, TITLES[EN])
+    shot = j.shot(inst, "ready")
+    layout = inst.layout()
+    j.check(near(j.dot(inst, shot), GREEN_DOT), f"patch dot is green (got {j.dot(inst, shot)})")
+    j.check(j.colour_count(inst, shot, layout.source_line, SOURCE_GREEN) > 15,
+            "location line says a game was detected (green text)")
+    j.check(near(inst.pixel(shot, layout.point(layout.pills[2][0] + 5, 44)), SELECTED_PILL),
+            "the EN pill is the selected one")
+    j.check(near(j.primary_colour(inst, shot), PRIMARY_ENABLED), "'Install patch' is enabled")
+    inst.click_layout("primary")
+    shot = j.wait_complete(inst)
+    j.require(shot is not None, "the bar runs to the end and the screen shows 'Installation complete'")
+    patch = j.read_file(folder + "\\patch.rpa")
+    j.check(j.exists(c_game + "\\patch.rpa") and j.read_file(c_game + "\\patch.rpa") == patch,
+            "patch.rpa is in the game folder, byte for byte")
+    inst.click_layout("primary", complete=True)
+    game = j.desktop.wait_window("LumivexDemoGame", 15000)
+    j.check(game is not None and game.title == "Lumivex: Orrendale (demo)", "'Launch game' starts Lumivex.exe")
+    code = inst.wait_exit(20)
+    j.check(code == 0, f"the installer closes with exit code 0 (got {code})")
+    record = c_game.rsplit("\\", 1)[0] + "\\lumivex-launch.txt"
+    if j.check(j.exists(record), "the game recorded its start"):
+        cwd = j.read_file(record).decode("utf-8").splitlines()[0]
+        j.check(cwd.lower().rstrip("\\") == c_game.rsplit("\\", 1)[0].lower(),
+                f"the game's working folder is the game root (got {cwd!r})")
+
+
+def two_libraries(j):
+    c_game, d_game = j.standard_world(second_library=True)
+    exe, folder = j.installer_folder()
+    # Run 1: no arrow: the newer manifest (D:) is the one chosen first.
+    inst = j.start(exe, "--lang", "en")
+    j.main_window(inst, TITLES[EN])
+    j.check(not j.desktop.windows(LANGUAGE), "--lang en: no language window")
+    shot = j.shot(inst, "two")
+    layout = inst.layout()
+    j.check(j.colour_count(inst, shot, layout.next, (0x5C, 0x46, 0x5F)) > 5, "arrows shown for two locations")
+    inst.click_layout("primary")
+    j.require(j.wait_complete(inst) is not None, "install completes")
+    j.check(j.exists(d_game + "\\patch.rpa"), "without stepping, the patch goes to D: (newer manifest)")
+    j.check(not j.exists(c_game + "\\patch.rpa"), "... and not to the older library")
+    inst.click_layout("close", complete=True)
+    j.check(inst.wait_exit(15) == 0, "'Close installer' ends with exit code 0")
+    os.remove(j.world.unix(d_game + "\\patch.rpa"))
+    # Run 2: right arrow selects the other library; the patch goes there only.
+    inst = j.start(exe, "--lang", "en")
+    j.main_window(inst)
+    inst.click_layout("next")
+    time.sleep(0.3)
+    inst.click_layout("primary")
+    j.require(j.wait_complete(inst) is not None, "install completes after stepping")
+    j.check(j.exists(c_game + "\\patch.rpa"), "after the right arrow the patch goes to the other library")
+    j.check(not j.exists(d_game + "\\patch.rpa"), "... and only there")
+    inst.key("Escape")
+    j.check(inst.wait_exit(15) == 0, "Escape closes with exit code 0")
+
+
+def choose_in_dialog(j, inst, windows_folder, expect_title="Select the Lumivex: Orrendale game folder"):
+    dialog = j.desktop.wait_window(BOX, 10000)
+    if not j.check(dialog is not None, "the folder dialog opens"):
+        return False
+    j.check(dialog.title == expect_title, f"folder dialog title {dialog.title!r}")
+    time.sleep(0.5)
+    j.desktop.xdo("type", "--delay", "20", windows_folder)
+    j.desktop.key("Return")
+    time.sleep(1.0)
+    box = j.desktop.box(3000)
+    if box is not None and box.button(IDOK) and box.caption == dialog.title:
+        j.desktop.press_box_button(box, IDOK)   # "Select Folder"
+    return j.check(j.desktop.wait_gone(BOX, 10000, expect_title), "the folder dialog closes")
+
+
+def no_game(j):
+    # A library nobody registered: not in the registry, not at a place the drive scan looks.
+    lib = f"C:\\e2e\\{j.name}\\Games\\MyLibrary"
+    game = j.world.add_game(lib, manifest_age_days=5)
+    os.makedirs(j.world.unix(f"C:\\e2e\\{j.name}\\Empty"), exist_ok=True)
+    exe, folder = j.installer_folder()
+    inst = j.start(exe, "--lang", "en")
+    j.main_window(inst, TITLES[EN])
+    shot = j.shot(inst, "nogame")
+    layout = inst.layout()
+    j.check(near(j.dot(inst, shot), GREEN_DOT), "patch found (green dot)")
+    j.check(j.colour_count(inst, shot, layout.source_line, SOURCE_AMBER) > 15, "amber 'No game folder' line")
+    j.check(not near(j.primary_colour(inst, shot), PRIMARY_ENABLED, 30), "'Install patch' is disabled")
+    # Ctrl+B opens the dialog too; cancelling changes nothing.
+    inst.key("ctrl+b")
+    dialog = j.desktop.wait_window(BOX, 10000)
+    if j.check(dialog is not None, "Ctrl+B opens the folder dialog"):
+        j.desktop.key("Escape")
+        j.check(j.desktop.wait_gone(BOX, 10000), "Escape cancels the dialog")
+        time.sleep(1.0)
+    # A folder without the game: the hint. (Seen: the first click after a cancelled dialog is lost.)
+    inst.click_layout("choose")
+    if not j.check(j.desktop.wait_window(BOX, 4000) is not None, "first click after a cancelled dialog opens it"):
+        inst.click_layout("choose")
+    if choose_in_dialog(j, inst, f"C:\\e2e\\{j.name}\\Empty"):
+        box = j.desktop.box(10000)
+        if j.check(box is not None, "a folder without the game gives a message"):
+            j.check(box.text == TEXTS["selectFolderHint"][EN], f"hint text (got {box.text!r})")
+            j.check(box.icon == "warning" and box.caption == TITLES[EN], f"warning icon, title caption {box}")
+            j.desktop.press_box_button(box, IDOK)
+    # The library root: resolves to its game folder.
+    inst.click_layout("choose")
+    if choose_in_dialog(j, inst, lib):
+        time.sleep(0.5)
+        shot = j.shot(inst, "chosen")
+        j.check(j.colour_count(inst, shot, layout.source_line, SOURCE_GREEN) > 15,
+                "'Manually selected game folder' (green line)")
+        inst.click_layout("primary")
+        j.check(j.wait_complete(inst) is not None, "install completes")
+        j.check(j.exists(game + "\\patch.rpa") and
+                j.read_file(game + "\\patch.rpa") == j.read_file(folder + "\\patch.rpa"),
+                "patch.rpa copied into the chosen library's game folder")
+    inst.key("Escape")
+    j.check(inst.wait_exit(15) == 0, "exit code 0")
+
+
+def patch_missing(j):
+    j.standard_world()
+    exe, folder = j.installer_folder(patch=False)
+    inst = j.start(exe, "--lang", "en")
+    j.main_window(inst)
+    shot = j.shot(inst, "missing")
+    layout = inst.layout()
+    j.check(near(j.dot(inst, shot), RED_DOT), f"red dot without patch.rpa (got {j.dot(inst, shot)})")
+    ox, oy, ow, oh = layout.open_app_folder
+    j.check(near(inst.pixel(shot, layout.point(ox + 6, oy + oh / 2)), (0xE8, 0x60, 0x94), 30),
+            "'Open app folder' button is shown")
+    j.check(not near(j.primary_colour(inst, shot), PRIMARY_ENABLED, 30), "'Install patch' is disabled")
+    before = {w.hwnd for w in j.desktop.windows()}
+    inst.click_layout("open_app_folder")
+    opened = None
+    for _ in range(30):
+        opened = [w for w in j.desktop.windows() if w.hwnd not in before and w.cls not in (MAIN, BOX)]
+        if opened:
+            break
+        time.sleep(0.3)
+    j.check(bool(opened), f"'Open app folder' opens a folder window ({opened})")
+    for w in opened or []:
+        j.desktop.wintool("close", w.cls)
+    write_rpa(j.world.unix(folder + "\\patch.rpa"), 2 * 1024 * 1024, "late patch")
+    inst.click_layout("detect")
+    shot = j.wait_for_screen(inst, lambda s: near(j.dot(inst, s), GREEN_DOT), 10, "detect")
+    j.check(shot is not None, "'Detect again' turns the dot green")
+    os.remove(j.world.unix(folder + "\\patch.rpa"))
+    inst.key("F5")
+    j.check(j.wait_for_screen(inst, lambda s: near(j.dot(inst, s), RED_DOT), 10, "f5red") is not None,
+            "F5 after removing the patch: red")
+    write_rpa(j.world.unix(folder + "\\patch.rpa"), 2 * 1024 * 1024, "late patch")
+    inst.key("F5")
+    j.check(j.wait_for_screen(inst, lambda s: near(j.dot(inst, s), GREEN_DOT), 10, "f5green") is not None,
+            "F5 after putting it back: green")
+    inst.key("Escape")
+    j.check(inst.wait_exit(15) == 0, "exit code 0")
+
+
+def already_in_place(j):
+    c_game, _ = j.standard_world()
+    exe, folder = j.installer_folder(folder=c_game)
+    patch_unix = j.world.unix(c_game + "\\patch.rpa")
+    before = os.stat(patch_unix)
+    inst = j.start(exe, "--lang", "en")
+    j.main_window(inst)
+    shot = j.shot(inst, "inplace")
+    layout = inst.layout()
+    j.check(j.colour_count(inst, shot, layout.status_line, (0x26, 0x8E, 0x67)) > 15,
+            "green status line ('The patch is already in the correct folder')")
+    inst.click_layout("primary")
+    shot = j.wait_complete(inst, 10)
+    j.check(shot is not None, "install goes straight to 'Installation complete'")
+    after = os.stat(patch_unix)
+    j.check(after.st_ino == before.st_ino and after.st_mtime_ns == before.st_mtime_ns,
+            "the patch file was not rewritten")
+    inst.click_layout("close", complete=True)
+    j.check(inst.wait_exit(15) == 0, "exit code 0")
+
+
+def close_box_point(win):
+    x, y, w, h = win.outer
+    return (x + w - 14, y + 12)
+
+
+def interrupted(j):
+    c_game, _ = j.standard_world()
+    exe, folder = j.installer_folder(patch_size=1536 * 1024 * 1024)
+    dest = j.world.unix(c_game + "\\patch.rpa")
+    inst = j.start(exe, "--lang", "en")
+    j.main_window(inst)
+    outcomes = []
+    for how in ("button", "escape"):
+        inst.click_layout("primary")
+        time.sleep(0.4)
+        shot = j.shot(inst, f"installing-{how}")
+        colour = j.primary_colour(inst, shot)
+        installing = near(colour, (0xC6, 0x48, 0x65), 40)
+        j.check(installing or j.shows_complete(inst, shot), f"copy running ({how}): dark 'Cancel' button {colour}")
+        if not installing:
+            # Acting now would hit 'Launch game', which sits where 'Cancel installation' was.
+            outcomes.append((how, "copy finished before the cancel could be given"))
+            inst.key("F5")
+            time.sleep(0.5)
+            continue
+        if how == "button":
+            inst.click_layout("primary")
+        else:
+            inst.key("Escape")
+        end = j.wait_for_screen(inst, lambda s: j.shows_complete(inst, s) or
+                                j.colour_count(inst, s, inst.layout().status_line, STATUS_AMBER) > 15, 60, how)
+        game_started = j.desktop.windows("LumivexDemoGame")
+        j.require(not game_started, f"cancel by {how} arrived after the copy had finished and hit 'Launch game' "
+                  "(the installer closed and the game started)")
+        j.check(end is not None, f"copy ends after cancel by {how}")
+        j.check(inst.process.poll() is None, f"the window stays after cancel by {how}")
+        outcomes.append((how, "Complete (Wine ignores cancel)" if end is not None and j.shows_complete(inst, end)
+                         else "Cancelled"))
+        inst.key("F5")
+        time.sleep(0.5)
+    print("  note  outcomes:", outcomes, flush=True)
+    # Close box while copying: No keeps everything going, Yes closes at once and exits 0.
+    for answer in (IDNO, IDYES):
+        inst.click_layout("primary")
+        time.sleep(0.3)
+        shot = j.shot(inst, f"installing-close-{answer}")
+        if not near(j.primary_colour(inst, shot), (0xC6, 0x48, 0x65), 40):
+            outcomes.append((f"close box {answer}", "copy finished before the close box could be clicked"))
+            print("  note  copy finished before the close box could be clicked", flush=True)
+            inst.key("F5")
+            time.sleep(0.5)
+            continue
+        j.desktop.click_screen(*close_box_point(inst.window))
+        box = j.desktop.box(5000)
+        if not j.check(box is not None, "closing during the copy asks first"):
+            break
+        j.check(box.text == TEXTS["confirmCancelExit"][EN], f"question text {box.text!r}")
+        j.check(box.icon == "warning" and box.default == IDNO, f"warning icon, No is default ({box})")
+        j.desktop.press_box_button(box, answer)
+        if answer == IDNO:
+            j.check(j.desktop.wait_gone(BOX, 5000), "the question closes")
+            j.check(inst.process.poll() is None and j.desktop.windows(MAIN), "No: the window stays")
+            j.check(j.wait_complete(inst, 60) is not None, "No: the copy goes on to the end")
+            inst.key("F5")
+            time.sleep(0.5)
+        else:
+            j.check(j.desktop.wait_gone(MAIN, 5000), "Yes: the window goes away at once")
+            code = inst.wait_exit(60)
+            j.check(code == 0, f"Yes: exit code 0 after the worker ended (got {code})")
+    if os.path.exists(dest):
+        os.remove(dest)
+
+
+def failures(j):
+    c_game, d_game = j.standard_world(second_library=True, exe_in_c=False)
+    exe, folder = j.installer_folder()
+    # (a) destination held open: the in-use warning.
+    holder = subprocess.Popen(["wine", j.desktop.wintool_exe, "hold", d_game + "\\patch.rpa", "60000"],
+                              env=j.desktop.env, stdout=subprocess.PIPE)
+    holder.stdout.readline()
+    inst = j.start(exe, "--lang", "en")
+    j.main_window(inst)
+    inst.click_layout("primary")
+    box = j.desktop.box(15000)
+    if j.check(box is not None, "held destination: a message"):
+        j.check(box.text.startswith(TEXTS["patchInUse"][EN]), f"in-use text {box.text!r}")
+        j.check(box.icon == "warning" and box.caption == TITLES[EN], f"warning, caption ({box})")
+        j.desktop.press_box_button(box, IDOK)
+        j.check(j.desktop.wait_gone(BOX, 5000), "the warning closes")
+        shot = j.wait_for_screen(inst, lambda s: j.colour_count(inst, s, inst.layout().status_line, STATUS_RED) > 15,
+                                 10, "inuse")
+        j.check(shot is not None, "red status line (Failed)")
+    holder.kill()
+    holder.wait()
+    inst.key("Escape")
+    j.check(inst.wait_exit(15) == 0, "exit code 0")
+    # (b) read-only destination (immutable folder): the administrator question; Yes restarts.
+    gdir = j.world.unix(c_game)
+    locked = subprocess.run(["chattr", "+i", gdir]).returncode == 0
+    if j.check(locked, "game folder made unwritable (chattr +i)"):
+        try:
+            inst = j.start(exe, "--lang", "zh-TW")
+            j.main_window(inst, TITLES[TW])
+            inst.click_layout("next")          # the older library in C:, the locked one
+            time.sleep(0.3)
+            inst.click_layout("primary")
+            box = j.desktop.box(15000)
+            if j.check(box is not None, "unwritable folder: a question"):
+                j.check(box.text == TEXTS["notWritableRestartAdmin"][TW], f"question text {box.text!r}")
+                j.check(box.icon == "warning" and box.button(IDYES) and box.button(IDNO), f"Yes/No warning {box}")
+                old_pid = inst.window.pid
+                j.desktop.press_box_button(box, IDYES)
+                code = inst.wait_exit(20)
+                j.check(code == 0, f"the first instance ends with 0 (got {code})")
+                new = j.desktop.wait_window(MAIN, 20000)
+                j.check(new is not None and new.pid != old_pid, "a new instance opens")
+                j.check(not j.desktop.windows(LANGUAGE), "... without asking for the language")
+                if new is not None:
+                    j.check(new.title == TITLES[TW], f"... in the same language ({new.title!r})")
+                    subprocess.run(["chattr", "-i", gdir])
+                    again = Installer.__new__(Installer)
+                    again.desktop, again.window, again.process = j.desktop, new, None
+                    time.sleep(0.5)
+                    again.click_layout("primary")     # no stepping: --dest is selected
+                    j.check(j.wait_complete(again, 30) is not None, "the new instance installs")
+                    j.check(j.exists(c_game + "\\patch.rpa"), "... into the --dest folder")
+                    again.key("Escape")
+                    j.check(j.desktop.wait_gone(MAIN, 10000), "new instance closes")
+        finally:
+            subprocess.run(["chattr", "-i", gdir])
+    # (c) game executable missing.
+    for path in (c_game + "\\patch.rpa",):
+        if j.exists(path):
+            os.remove(j.world.unix(path))
+    inst = j.start(exe, "--lang", "en")
+    j.main_window(inst)
+    inst.click_layout("next")
+    time.sleep(0.3)
+    inst.click_layout("primary")
+    if j.check(j.wait_complete(inst) is not None, "install completes"):
+        inst.click_layout("primary", complete=True)
+        box = j.desktop.box(10000)
+        game_exe = c_game.rsplit("\\", 1)[0] + "\\Lumivex.exe"
+        if j.check(box is not None, "missing Lumivex.exe: a message"):
+            j.check(box.text.lower() == (TEXTS["gameExeNotFound"][EN] + "\n\n" + game_exe).lower(),
+                    f"text names the missing exe {box.text!r}")
+            j.check(box.icon == "warning", f"warning icon {box.icon}")
+            j.desktop.press_box_button(box, IDOK)
+            j.check(inst.process.poll() is None, "the installer stays open")
+    inst.click_layout("close", complete=True)
+    j.check(inst.wait_exit(15) == 0, "exit code 0")
+
+
+def from_temp(j):
+    temp = j.desktop.run_wine("cmd", "/c", "echo %TEMP%").stdout.decode().strip()
+    j.require(temp.endswith("Temp"), f"temp folder {temp!r}")
+    unix_temp = j.desktop.run_wine("winepath", "-u", temp).stdout.decode().strip()
+    for lang, args in ((EN, ()), (CN, ("--lang", "zh-CN"))):
+        sub = f"Rar$EXa{lang}.{j.name}"
+        shutil.rmtree(os.path.join(unix_temp, sub), ignore_errors=True)
+        os.makedirs(os.path.join(unix_temp, sub))
+        shutil.copyfile(EXE, os.path.join(unix_temp, sub, "LumivexPatchInstaller.exe"))
+        inst = Installer(j.desktop, f"{temp}\\{sub}\\LumivexPatchInstaller.exe", args,
+                         cwd=os.path.join(unix_temp, sub))
+        j.installers.append(inst)
+        if not args:
+            lw = j.desktop.wait_window(LANGUAGE, 20000)
+            j.require(lw is not None, "language window first")
+            j.desktop.click_screen(lw.client[0] + 300, lw.client[1] + 60)   # focus, off the buttons
+            j.desktop.key("e")
+        box = j.desktop.box(20000)
+        if j.check(box is not None, f"running from temp ({lang}): a message"):
+            j.check(box.caption == TEXTS["extractZipFirst"][lang], f"caption {box.caption!r}")
+            if lang == EN:
+                j.check(box.text == TEXTS["runningFromTemp"][EN], f"text {box.text!r}")
+            j.check(box.icon == "error", f"error icon {box.icon}")
+            j.check(not j.desktop.windows(MAIN), "no installer window")
+            j.desktop.press_box_button(box, IDOK)
+        j.check(inst.wait_exit(15) == 0, "exit code 0")
+        shutil.rmtree(os.path.join(unix_temp, sub), ignore_errors=True)
+
+
+def languages(j):
+    c_game, _ = j.standard_world()
+    exe, folder = j.installer_folder(patch_size=1024 * 1024 * 1024)
+    inst = j.start(exe)
+    j.pick_language_by_click(CN)
+    j.main_window(inst, TITLES[CN])
+    layout = inst.layout()
+
+    def switch_all(state):
+        for lang in (TW, EN, CN):
+            inst.click(layout.pills[lang])
+            time.sleep(0.4)
+            title = inst.refresh().title if inst.refresh() else None
+            j.check(title == TITLES[lang], f"{state}: pill {lang} switches the title (got {title!r})")
+    switch_all("Ready")
+    inst.click_layout("primary")
+    time.sleep(0.3)
+    switch_all("Installing")
+    j.require(j.wait_complete(inst, 60) is not None, "big copy completes")
+    lay_c = inst.layout(complete=True)
+    for lang in (TW, EN, CN):
+        inst.click(lay_c.pills[lang], complete=True)
+        time.sleep(0.4)
+        j.check(inst.refresh().title == TITLES[lang], f"Complete: pill {lang} switches the title")
+    inst.key("F5")
+    inst.key("Escape")
+    j.check(inst.wait_exit(15) == 0, "exit code 0")
+    os.remove(j.world.unix(folder + "\\patch.rpa"))
+    # Each language through a whole install, picked with the keyboard this time.
+    j.world.make_installer_folder(folder, EXE, patch_size=2 * 1024 * 1024)
+    for lang, key in ((CN, "c"), (TW, "t"), (EN, "e")):
+        if j.exists(c_game + "\\patch.rpa"):
+            os.remove(j.world.unix(c_game + "\\patch.rpa"))
+        record = j.world.unix(c_game.rsplit("\\", 1)[0] + "\\lumivex-launch.txt")
+        if os.path.exists(record):
+            os.remove(record)
+        inst = j.start(exe)
+        lw = j.desktop.wait_window(LANGUAGE, 20000)
+        j.require(lw is not None, "language window")
+        j.desktop.click_screen(lw.client[0] + 300, lw.client[1] + 60)
+        j.desktop.key(key)
+        j.main_window(inst, TITLES[lang])
+        inst.click_layout("primary")
+        j.check(j.wait_complete(inst) is not None, f"language {lang}: install completes")
+        j.check(j.exists(c_game + "\\patch.rpa"), f"language {lang}: patch in place")
+        inst.click_layout("primary", complete=True)
+        j.check(j.desktop.wait_window("LumivexDemoGame", 15000) is not None, f"language {lang}: game starts")
+        j.check(inst.wait_exit(20) == 0, f"language {lang}: exit code 0")
+        j.close_game_windows()
+
+
+JOURNEYS = {f.__name__: f for f in (first_start, two_libraries, no_game, patch_missing, already_in_place,
+                                     interrupted, failures, from_temp, languages)}
+
+
+def main(names):
+    if names == ["all"]:
+        names = list(JOURNEYS)
+    failed = []
+    for name in names:
+        print(f"== {name}", flush=True)
+        j = Journey(name)
+        start = time.monotonic()
+        try:
+            JOURNEYS[name](j)
+        except Failure:
+            pass
+        except Exception:
+            traceback.print_exc()
+            j.failures.append("exception")
+        finally:
+            j.finish()
+        print(f"== {name}: {'PASS' if not j.failures else 'FAIL'} ({time.monotonic() - start:.1f} s)", flush=True)
+        if j.failures:
+            failed.append(name)
+    if failed:
+        print("failed journeys:", " ".join(failed))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:] or ["all"]))
