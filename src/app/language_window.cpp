@@ -9,7 +9,6 @@
 #include <string>
 
 #include "app/startup.h"
-#include "resources/resource_ids.h"
 #include "ui/draw.h"
 
 using namespace Gdiplus;
@@ -50,28 +49,6 @@ constexpr ARGB kLabelColour = 0xFF45344E;
 
 LayoutRect buttonRect(int k) { return {kButtonLeft + kButtonStep * k, kButtonTop, kButtonWidth, kButtonHeight}; }
 
-// An off-screen bitmap of the client size, copied to the window when it goes out of scope.
-struct BackBuffer {
-    HDC target;
-    int width, height;
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ previous = nullptr;
-    BackBuffer(HDC paintDc, int cw, int ch)
-        : target(paintDc), width(cw), height(ch), dc(CreateCompatibleDC(paintDc)),
-          bitmap(CreateCompatibleBitmap(paintDc, cw, ch)) {
-        if (dc && bitmap) previous = SelectObject(dc, bitmap);
-    }
-    bool ready() const { return previous != nullptr; }
-    void present() const { BitBlt(target, 0, 0, width, height, dc, 0, 0, SRCCOPY); }
-    ~BackBuffer() {
-        if (previous) SelectObject(dc, previous);
-        if (bitmap) DeleteObject(bitmap);
-        if (dc) DeleteDC(dc);
-    }
-    BackBuffer(const BackBuffer&) = delete;
-    BackBuffer& operator=(const BackBuffer&) = delete;
-};
 
 struct ClientSize {
     int width, height;
@@ -122,7 +99,7 @@ void onPaint(const LanguageWindow& window) {
     ClientSize size = clientSize(window.hwnd);
     float s = languageWindowScale(size.width, size.height, windowDpi(window.hwnd));
     {
-        BackBuffer buffer(dc, size.width, size.height);
+        OffscreenBitmap buffer(dc, size.width, size.height);
         if (buffer.ready()) {
             GpGraphics* created = nullptr;
             GdipCreateFromHDC(buffer.dc, &created);
@@ -206,18 +183,7 @@ LRESULT handleLanguageMessage(LanguageWindow& window, UINT message, WPARAM wPara
 }
 
 void registerLanguageClass(HINSTANCE instance) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = languageWindowProc;
-    wc.hInstance = instance;
-    wc.hIcon = static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP_ICON), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
-    wc.hIconSm = static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP_ICON), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kLanguageWindowClass;
-    RegisterClassExW(&wc);
+    registerWindowClass(instance, languageWindowProc, kLanguageWindowClass);
 }
 
 }  // namespace

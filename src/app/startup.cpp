@@ -129,6 +129,21 @@ void loadBackgroundImage(BackgroundImage& holder, HINSTANCE instance) {
     }
 }
 
+void registerWindowClass(HINSTANCE instance, WNDPROC procedure, const wchar_t* className) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = instance;
+    wc.hIcon = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP_ICON), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+    wc.hIconSm = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP_ICON), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = className;
+    RegisterClassExW(&wc);
+}
+
 int systemDpi() {
     HDC screen = GetDC(nullptr);
     if (!screen) return 96;

@@ -34,6 +34,9 @@ int backgroundResourceId(DWORD tickCount, DWORD counterLow);
 void loadBackgroundImage(BackgroundImage& holder, HINSTANCE instance);
 void releaseBackgroundImage(BackgroundImage& holder);
 int systemDpi();
+// Registers one of the installer's window classes: redrawn on resize, the program's icon in both
+// sizes, the arrow cursor, no background brush (every paint covers the client area).
+void registerWindowClass(HINSTANCE instance, WNDPROC procedure, const wchar_t* className);
 // Outer placement from a client size in 1/96 inch, centred on the primary work area.
 WindowRect initialWindowRect(int clientWidth, int clientHeight, DWORD style, int minWidth, int minHeight);
 WindowRect placeWindow(int outerWidth, int outerHeight, const RECT& workArea, int dpi, int minWidth,

@@ -155,3 +155,16 @@ void drawLanguagePill(const MainWindow& window, GpGraphics* graphics, const Layo
     drawText(graphics, window.fontFamily, 11, boldOffset, label, selected ? FontStyleBold : FontStyleRegular,
              selected ? 0xFFFFFFFF : 0xFF46374E, rect, StringAlignmentCenter, StringTrimmingEllipsisCharacter);
 }
+
+OffscreenBitmap::OffscreenBitmap(HDC paintDc, int w, int h) : target(paintDc), width(w), height(h) {
+    dc = CreateCompatibleDC(paintDc);
+    if (!dc) return;
+    bitmap = CreateCompatibleBitmap(paintDc, w, h);
+    if (bitmap) previous = SelectObject(dc, bitmap);
+}
+
+OffscreenBitmap::~OffscreenBitmap() {
+    if (previous) SelectObject(dc, previous);
+    if (bitmap) DeleteObject(bitmap);
+    if (dc) DeleteDC(dc);
+}

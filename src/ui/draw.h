@@ -17,6 +17,24 @@ using Gdiplus::GpBrush;
 
 enum class ArrowDirection { Left, Right };
 
+// A memory device context with a bitmap of the client size selected into it: a window paints
+// here and then copies it to the screen with one BitBlt, so nothing flickers. Restores and
+// frees both on every path.
+struct OffscreenBitmap {
+    HDC target = nullptr;
+    int width = 0, height = 0;
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ previous = nullptr;
+
+    OffscreenBitmap(HDC paintDc, int w, int h);
+    ~OffscreenBitmap();
+    OffscreenBitmap(const OffscreenBitmap&) = delete;
+    OffscreenBitmap& operator=(const OffscreenBitmap&) = delete;
+    bool ready() const { return dc && bitmap && previous; }
+    void present() const { BitBlt(target, 0, 0, width, height, dc, 0, 0, SRCCOPY); }
+};
+
 // Owning handles for the flat GDI+ objects: whatever a drawing operation creates is deleted
 // when it goes out of scope, on every path.
 struct GdipGraphicsDeleter { void operator()(Gdiplus::GpGraphics* p) const { Gdiplus::DllExports::GdipDeleteGraphics(p); } };

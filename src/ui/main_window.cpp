@@ -13,7 +13,6 @@
 #include "install/copy_worker.h"
 #include "install/launch.h"
 #include "install/preflight.h"
-#include "resources/resource_ids.h"
 #include "ui/draw.h"
 #include "ui/layout.h"
 #include "ui/paint.h"
@@ -42,18 +41,7 @@ void invalidate(const MainWindow& window) {
 }
 
 void registerMainWindowClass(HINSTANCE instance) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = mainWindowProc;
-    wc.hInstance = instance;
-    wc.hIcon = static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP_ICON), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
-    wc.hIconSm = static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP_ICON), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kMainWindowClass;
-    RegisterClassExW(&wc);
+    registerWindowClass(instance, mainWindowProc, kMainWindowClass);
 }
 
 HWND createMainWindow(MainWindow& window, const WindowRect& rect) {

@@ -20,27 +20,6 @@ namespace {
 const wchar_t* const kPillLabels[3] = {L"\u7B80\u4E2D", L"\u7E41\u4E2D", L"EN"};
 const wchar_t* const kFooterTail = L"  2468020   \u00B7   v1.0.0";
 
-// A memory device context with a bitmap selected into it; restores and frees both.
-struct OffscreenBitmap {
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ previous = nullptr;
-
-    OffscreenBitmap(HDC target, int width, int height) {
-        dc = CreateCompatibleDC(target);
-        if (!dc) return;
-        bitmap = CreateCompatibleBitmap(target, width, height);
-        if (bitmap) previous = SelectObject(dc, bitmap);
-    }
-    ~OffscreenBitmap() {
-        if (previous) SelectObject(dc, previous);
-        if (bitmap) DeleteObject(bitmap);
-        if (dc) DeleteDC(dc);
-    }
-    OffscreenBitmap(const OffscreenBitmap&) = delete;
-    OffscreenBitmap& operator=(const OffscreenBitmap&) = delete;
-    bool ready() const { return dc && bitmap && previous; }
-};
 
 struct Painter {
     const MainWindow& window;
@@ -261,7 +240,7 @@ void renderMainWindowAtDpi(const MainWindow& window, HDC target, int width, int 
             painter.muteButton();
         }
     }
-    BitBlt(target, 0, 0, w, h, canvas.dc, 0, 0, SRCCOPY);
+    canvas.present();
 }
 
 void renderMainWindow(const MainWindow& window, HDC target, int width, int height) {
