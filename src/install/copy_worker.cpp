@@ -1,6 +1,7 @@
 #include "install/copy_worker.h"
 
 #include <atomic>
+#include <cstdint>
 
 #include "detect/paths.h"
 #include "install/error_text.h"
@@ -13,6 +14,39 @@ std::atomic<CopyFileFunction> copyFileFunction{&CopyFileExW};
 void freeJob(MainWindow& window) {
     delete window.copyJob;
     window.copyJob = nullptr;
+}
+
+// What a file looked like before the copy, to tell afterwards whether the copy wrote to it.
+struct FileState {
+    bool exists = false;
+    std::uint64_t size = 0;
+    std::uint64_t written = 0;
+};
+
+FileState fileState(const std::wstring& longPath) {
+    FileState state;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(longPath.c_str(), GetFileExInfoStandard, &data)) return state;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return state;
+    state.exists = true;
+    state.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    state.written = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                    data.ftLastWriteTime.dwLowDateTime;
+    return state;
+}
+
+// A copy that ended badly may leave a half-written patch.rpa behind (Windows removes it on most
+// failures, Wine never does); the game would then load a broken archive. The file is removed
+// only when the copy wrote to it: one that is still as it was before (the copy failed before
+// opening it, e.g. because the game holds it open) is left alone.
+void removeBrokenCopy(const std::wstring& destination, const FileState& before, bool copyClaimedSuccess) {
+    FileState after = fileState(destination);
+    if (!after.exists) return;
+    bool touched = copyClaimedSuccess || !before.exists || after.size != before.size ||
+                   after.written != before.written;
+    if (!touched) return;
+    SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only source passes its flag on
+    DeleteFileW(destination.c_str());
 }
 
 void joinWorker(MainWindow& window) {
@@ -33,14 +67,20 @@ DWORD WINAPI copyWorker(LPVOID parameter) {
         std::wstring destination = toLongPath(job->destPath);
         BOOL cancel = FALSE;  // Cancellation goes through the progress routine, never through this flag.
         CopyFileFunction copy = copyFileFunction.load();
+        const FileState before = fileState(destination);
         if (copy(source.c_str(), destination.c_str(), &copyProgress, job, &cancel, 0)) {
             // A copy that claims success but leaves another size behind is a broken write.
-            if (fileSize(job->sourcePath) == fileSize(job->destPath)) job->succeeded = 1;
-            else job->errorCode = ERROR_WRITE_FAULT;
+            if (fileSize(job->sourcePath) == fileSize(job->destPath)) {
+                job->succeeded = 1;
+            } else {
+                job->errorCode = ERROR_WRITE_FAULT;
+                removeBrokenCopy(destination, before, true);
+            }
         } else {
             job->errorCode = GetLastError();
             job->cancelled = job->errorCode == ERROR_REQUEST_ABORTED ||
                              InterlockedCompareExchange(&job->cancelRequested, 0, 0) != 0;
+            removeBrokenCopy(destination, before, false);
         }
     }
     // The job belongs to the window thread from here on: it is not touched after this post.
@@ -92,8 +132,11 @@ void handleCopyDone(MainWindow& window) {
         window.targetHasPatch = true;
     } else if (cancelled) {
         window.state = Cancelled;
+        // The hint line must not go on promising a patch that the failed copy took away.
+        refreshTargetFlags(window);
     } else {
         window.state = Failed;
+        refreshTargetFlags(window);
         window.statusMessage = std::wstring(texts[copyFailed]) + L": " + systemErrorText(error);
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
             window.statusMessage = std::wstring(texts[patchInUse]) + L" " + systemErrorText(error);
