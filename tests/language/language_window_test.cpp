@@ -60,7 +60,8 @@ Session runLanguageWindow(const std::function<void(HWND)>& script) {
         if (session.windowSeen) {
             Sleep(100);  // first paint
             script(hwnd);
-            if (!waitFor([&] { return finished.load() || !IsWindow(hwnd); }, 2000)) {
+            // Without a window manager Wine takes about two seconds to take a shown window down.
+            if (!waitFor([&] { return finished.load() || !IsWindow(hwnd); }, 8000)) {
                 session.closedByScript = false;
                 PostMessageW(hwnd, WM_CLOSE, 0, 0);
             }
