@@ -87,7 +87,7 @@ CandidateList candidatesBelow(const CandidateList& list, const std::wstring& fol
 std::wstring fixturePath(const std::wstring& name) {
     wchar_t source[4096] = {};
     GetEnvironmentVariableW(L"LUMIVEX_SOURCE", source, 4096);
-    std::wstring path = std::wstring(L"Z:") + source + L"/../shared/fixtures/steam/" + name;
+    std::wstring path = std::wstring(L"Z:") + source + L"/tests/fixtures/steam/" + name;
     for (wchar_t& c : path)
         if (c == L'/') c = L'\\';
     return normalizePath(path);
