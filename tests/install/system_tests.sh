@@ -52,16 +52,16 @@ user=lumivex-installtest
 if [ "$(id -u)" = 0 ] && { id "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user"; }; then
   base="$work/access"
   rm -rf "$base"
-  mkdir -p "$base/home" "$base/bin" "$base/locked/Lumivex Orrendale/game"
+  mkdir -p "$base/user-home" "$base/bin" "$base/locked/Lumivex Orrendale/game"
   cp "$probe" "$recorder" "$base/bin/"
   printf 'RPA-3.0 original' > "$base/locked/Lumivex Orrendale/game/archive.rpa"
   printf 'older patch' > "$base/locked/Lumivex Orrendale/game/patch.rpa"
-  chown -R "$user:" "$base/home"
+  chown -R "$user:" "$base/user-home"
   chmod -R a+rX "$base/bin" "$base/locked"
   chmod 755 "$work" "$base"
   locked_win="Z:$(printf '%s' "$base/locked/Lumivex Orrendale/game" | tr '/' '\\')"
   as_user() {
-    timeout 300 runuser -u "$user" -- env HOME="$base/home" WINEPREFIX="$base/home/prefix" WINEDEBUG=-all \
+    timeout 300 runuser -u "$user" -- env HOME="$base/user-home" WINEPREFIX="$base/user-home/prefix" WINEDEBUG=-all \
       DISPLAY="$DISPLAY" LUMIVEX_LOCKED_GAME="$locked_win" "$@"
   }
   if as_user wineboot -i >/dev/null 2>&1; then
@@ -72,7 +72,7 @@ if [ "$(id -u)" = 0 ] && { id "$user" >/dev/null 2>&1 || useradd --system --no-c
     echo "FAILED: the unprivileged user's prefix could not be made"
     failed=1
   fi
-  timeout 30 runuser -u "$user" -- env WINEPREFIX="$base/home/prefix" "$WINESERVER" -k >/dev/null 2>&1
+  timeout 30 runuser -u "$user" -- env WINEPREFIX="$base/user-home/prefix" "$WINESERVER" -k >/dev/null 2>&1
   rm -rf "$base"
 else
   echo "SKIPPED: cannot create an unprivileged user here"
