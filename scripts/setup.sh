@@ -6,7 +6,7 @@ packages=(
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   googletest libstb-dev
   wine wine64 fonts-wine fonts-wqy-microhei fonts-liberation
-  xvfb xauth xdotool x11-utils imagemagick
+  xvfb xauth xdotool x11-utils imagemagick strace
   python3 python3-pefile vorbis-tools sox zip unzip pulseaudio pulseaudio-utils
 )
 missing=()

@@ -2,6 +2,7 @@
 and keys through xdotool, eyes through wintool.exe (windows, titles, message boxes) and
 screenshots (pixel colours at layout points)."""
 import os
+import re
 import subprocess
 import time
 
@@ -65,6 +66,11 @@ SOURCE_AMBER = (0xB5, 0x69, 0x1F)
 STATUS_RED = (0xC3, 0x3B, 0x53)
 STATUS_AMBER = (0xB1, 0x67, 0x19)
 STATUS_GREEN = (0x26, 0x8E, 0x67)
+PRIMARY_HOVER = (0xF9, 0x7E, 0xA9)
+# The main button while a copy runs: 0xE6C64865 (0xF5E05972 under the pointer) over the card and
+# the button's own shadow, as measured on screen.
+INSTALLING_BUTTON = (0xC9, 0x57, 0x71)
+INSTALLING_BUTTON_HOVER = (0xE0, 0x5E, 0x76)
 
 
 class Layout:
@@ -199,20 +205,61 @@ class Desktop:
         rc, _ = self.wintool("gone", cls, timeout_ms, title, timeout=timeout_ms / 1000 + 15)
         return rc == 0
 
+    def x_windows_on_screen(self, title):
+        """Viewable X windows carrying exactly this title (what is really on the screen, which can
+        lag behind what Wine's window list says)."""
+        pattern = "^" + re.sub(r"([][.()*+?{}|^$\\])", r"\\\1", title) + "$"   # POSIX extended regex
+        r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", pattern],
+                           env=self.env, capture_output=True, text=True, timeout=30)
+        return r.stdout.split()
+
+    def wait_off_screen(self, title, timeout=10, keep=0):
+        """Waits until at most `keep` viewable X windows carry the title. Without a window manager,
+        Wine may leave the X window of a just-destroyed dialog mapped for a second or two (seen: it
+        went when the next X event reached the program); until then that stale picture covers
+        whatever lies under it and swallows a click, exactly like a real window."""
+        end = time.monotonic() + timeout
+        while time.monotonic() < end:
+            if len(self.x_windows_on_screen(title)) <= keep:
+                return True
+            time.sleep(0.1)
+        return False
+
     def box(self, timeout_ms=10000):
         rc, lines = self.wintool("box", timeout_ms, timeout=timeout_ms / 1000 + 15)
         return Box(lines) if rc == 0 else None
 
+    def painted_box(self, timeout_ms=10000, settle=3):
+        """Like box(), but reads it again (for up to `settle` seconds) while its icon cannot be
+        told yet: wintool tells stock icons by their colours on the screen, and a box of a slow
+        or busy program may not have painted its icon when it is first seen."""
+        box = self.box(timeout_ms)
+        end = time.monotonic() + settle
+        while box is not None and box.icon == "other" and time.monotonic() < end:
+            time.sleep(0.3)
+            box = self.box(1000) or box
+        return box
+
     def xdo(self, *args):
         subprocess.run(["xdotool", *[str(a) for a in args]], env=self.env, check=True, timeout=30)
 
+    def pointer(self):
+        out = subprocess.run(["xdotool", "getmouselocation"], env=self.env, capture_output=True, text=True,
+                             timeout=30).stdout
+        fields = dict(part.split(":", 1) for part in out.split() if ":" in part)
+        return int(fields.get("x", -1)), int(fields.get("y", -1))
+
     def click_screen(self, x, y):
-        self.xdo("mousemove", "--sync", int(round(x)), int(round(y)))
+        self.move_screen(x, y)
         time.sleep(0.05)
         self.xdo("click", 1)
 
     def move_screen(self, x, y):
-        self.xdo("mousemove", "--sync", int(round(x)), int(round(y)))
+        # "mousemove --sync" waits for the pointer to move, which takes xdotool's whole timeout
+        # (about 15 s) when it is already there.
+        x, y = int(round(x)), int(round(y))
+        if self.pointer() != (x, y):
+            self.xdo("mousemove", "--sync", x, y)
 
     def key(self, name):
         self.xdo("key", name)
@@ -276,6 +323,60 @@ class Shot:
 
 def near(colour, expected, tolerance=24):
     return all(abs(colour[k] - expected[k]) <= tolerance for k in range(3))
+
+
+class SlowDisk:
+    """Makes one running process's file writes slow, as if its target were a slow disk: strace
+    holds every write() of every thread for `delay` before it runs. Wine copies a patch with
+    64 KiB writes at page-cache speed (1 GiB/s and more) and never reports progress, so without
+    this a copy is over before a person could react to it; with 3 ms per write it runs at about
+    15 MB/s for as long as the journey needs, and at full speed again once stopped. The other
+    writes the process makes (a few requests to the Wine server) are slowed too, which only makes
+    the window a little less brisk. Use as a context manager; `failure` says why it could not start."""
+
+    def __init__(self, pid, delay="3ms"):
+        self.pid, self.delay, self.tracer, self.failure = pid, delay, None, None
+
+    def _traced(self):
+        try:
+            tasks = os.listdir(f"/proc/{self.pid}/task")
+            for task in tasks:
+                with open(f"/proc/{self.pid}/task/{task}/status") as f:
+                    if any(line.startswith("TracerPid:") and line.split()[1] == "0" for line in f):
+                        return False
+            return bool(tasks)
+        except OSError:
+            return False
+
+    def __enter__(self):
+        try:
+            self.tracer = subprocess.Popen(["strace", "-f", "-qq", "-p", str(self.pid), "-e", "trace=write",
+                                            "-e", f"inject=write:delay_enter={self.delay}", "-o", "/dev/null"],
+                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        except OSError as error:
+            self.failure = f"strace cannot run ({error})"
+            return self
+        end = time.monotonic() + 5
+        while not self._traced() and time.monotonic() < end and self.tracer.poll() is None:
+            time.sleep(0.05)
+        if not self._traced():
+            self.stop()
+            self.failure = "strace could not attach to the installer (ptrace not permitted?)"
+        return self
+
+    def stop(self):
+        if self.tracer and self.tracer.poll() is None:
+            self.tracer.terminate()   # detaches; the process runs on untouched
+            try:
+                self.tracer.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.tracer.kill()
+                self.tracer.wait(timeout=10)
+        self.tracer = None
+
+    def __exit__(self, *exc):
+        self.stop()
+        return False
 
 
 class Installer:

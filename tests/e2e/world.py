@@ -36,6 +36,21 @@ def write_rpa(path, size, seed):
         f.write(header + pseudo_random_bytes(max(0, size - len(header)), seed))
 
 
+def write_sparse_rpa(path, size, seed):
+    """A big patch that costs no disk space: a real header, a random block at every GiB and at
+    the end (so a copy that is short, misplaced or stitched together does not compare equal), and
+    holes in between. Only a copy of it occupies the full size."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    header = b"RPA-3.0 0000000000000000 42424242\n"
+    block = 64 * 1024
+    with open(path, "wb") as f:
+        f.write(header)
+        for offset in list(range(1 << 30, size - block, 1 << 30)) + [size - block]:
+            f.seek(offset)
+            f.write(pseudo_random_bytes(block, f"{seed}@{offset}"))
+        f.truncate(size)
+
+
 def vdf_path(windows_path):
     # Steam escapes backslashes in its key-value files.
     return windows_path.replace("\\", "\\\\")
