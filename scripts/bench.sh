@@ -5,9 +5,8 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${LUMIVEX_BUILD:-$root/build/test}"
 py=/usr/bin/python3
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  (cd "$root" && cmake --preset test -B "$build" >/dev/null)
-fi
+"$root/scripts/setup.sh"
+(cd "$root" && cmake --preset test -B "$build" >/dev/null) || { echo "bench: configure failed"; exit 1; }
 cmake --build "$build" --target LumivexPatchInstaller wintool demo_game >/dev/null || { echo "bench: build failed"; exit 1; }
 for t in detect_bench paint_bench copy_bench music_bench; do
   cmake --build "$build" --target "$t" >/dev/null 2>&1 || true
