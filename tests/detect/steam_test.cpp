@@ -75,20 +75,6 @@ StringList splitOnQuotes(const std::wstring& text) {
     return odd;
 }
 
-// True when every string appears, in order, as a subsequence of the text (escapes only drop
-// characters, so a correct result is always one).
-bool appearInOrder(const StringList& strings, const std::wstring& text) {
-    size_t position = 0;
-    for (const std::wstring& s : strings) {
-        for (wchar_t c : s) {
-            while (position < text.size() && text[position] != c) ++position;
-            if (position == text.size()) return false;
-            ++position;
-        }
-    }
-    return true;
-}
-
 TEST(QuotedStrings, RandomInputsKeepTheInvariants) {
     std::mt19937 random(20240601);
     const wchar_t alphabet[] = {L'"', L'"', L'\\', L'a', L'7', L' ', L'{', L'}', L'\n', L'p', L'\u00e4', L'\u6e38', L'\0'};
@@ -103,7 +89,7 @@ TEST(QuotedStrings, RandomInputsKeepTheInvariants) {
         size_t quotes = 0;
         for (wchar_t c : text) quotes += c == L'"';
         ASSERT_LE(strings.size(), quotes);
-        ASSERT_TRUE(appearInOrder(strings, text));
+        ASSERT_TRUE(testing_support::appearInOrder(strings, text));
         if (noBackslash) {
             ASSERT_EQ(strings, splitOnQuotes(text));
         }
@@ -132,7 +118,7 @@ TEST(DecodeText, RandomBytesNeverFailAndAsciiStaysAscii) {
             ASSERT_EQ(text, widened);
         }
         StringList strings = quotedStrings(text);
-        ASSERT_TRUE(appearInOrder(strings, text));
+        ASSERT_TRUE(testing_support::appearInOrder(strings, text));
     }
 }
 

@@ -23,11 +23,6 @@ namespace {
 
 constexpr std::uint64_t MiB = 1024 * 1024;
 
-std::wstring environment(const wchar_t* name) {
-    wchar_t value[1024] = {};
-    DWORD length = GetEnvironmentVariableW(name, value, 1024);
-    return length > 0 && length < 1024 ? std::wstring(value, length) : std::wstring();
-}
 
 // Wine's real CopyFileExW with a gate on each side, so a test can change the world after the
 // pre-flight checks but before the copy, and after the copy but before the worker's size check.
@@ -134,7 +129,7 @@ bool fillDisk(const std::wstring& path, std::uint64_t leave) {
 
 // LUMIVEX_FAULT_DRIVE (X:) is a small disk of its own, prepared by faults.sh.
 TEST(DiskFull, RealCopyRunsOutOfSpaceAfterTheCheck) {
-    const std::wstring drive = environment(L"LUMIVEX_FAULT_DRIVE");
+    const std::wstring drive = testing_support::environmentVariable(L"LUMIVEX_FAULT_DRIVE");
     if (drive.empty()) GTEST_SKIP() << "needs the small disk of faults.sh";
     for (std::uint64_t leave : {std::uint64_t{0}, 3 * MiB}) {
         ScratchFolder app(L"diskfull");

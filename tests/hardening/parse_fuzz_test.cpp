@@ -28,15 +28,10 @@ using testing_support::writeFile;
 
 namespace {
 
-std::wstring environment(const wchar_t* name) {
-    wchar_t buffer[1024] = {};
-    DWORD n = GetEnvironmentVariableW(name, buffer, 1024);
-    return n > 0 && n < 1024 ? std::wstring(buffer, n) : std::wstring();
-}
 
 std::vector<std::string> fixtureSeeds() {
     std::vector<std::string> seeds;
-    std::wstring source = environment(L"LUMIVEX_SOURCE");
+    std::wstring source = testing_support::environmentVariable(L"LUMIVEX_SOURCE");
     if (source.empty()) return seeds;
     for (wchar_t& c : source) c = c == L'/' ? L'\\' : c;
     std::wstring folder = L"Z:" + source + L"\\..\\shared\\fixtures\\steam\\";
@@ -122,17 +117,6 @@ std::string mutate(std::mt19937& random, const std::vector<std::string>& seeds) 
     return data;
 }
 
-bool appearInOrder(const StringList& strings, const std::wstring& text) {
-    size_t position = 0;
-    for (const std::wstring& s : strings) {
-        for (wchar_t c : s) {
-            while (position < text.size() && text[position] != c) ++position;
-            if (position == text.size()) return false;
-            ++position;
-        }
-    }
-    return true;
-}
 
 bool isSubsequence(const StringList& part, const StringList& whole) {
     size_t next = 0;
@@ -171,8 +155,8 @@ TEST(ParseFuzz, MutatedSteamFilesKeepEveryInvariant) {
     seeds.push_back(std::string("\"a\\\\b\" \"say \\\"hi\\\"\" \"tail \\"));
     seeds.push_back(std::string());
 
-    std::wstring secondsText = environment(L"LUMIVEX_FUZZ_SECONDS");
-    std::wstring seedText = environment(L"LUMIVEX_FUZZ_SEED");
+    std::wstring secondsText = testing_support::environmentVariable(L"LUMIVEX_FUZZ_SECONDS");
+    std::wstring seedText = testing_support::environmentVariable(L"LUMIVEX_FUZZ_SEED");
     const double seconds = secondsText.empty() ? 20.0 : _wtof(secondsText.c_str());
     const unsigned seed = seedText.empty() ? static_cast<unsigned>(GetTickCount()) : static_cast<unsigned>(_wtoi(seedText.c_str()));
     std::printf("fuzz seed %u, %.0f s\n", seed, seconds);
@@ -204,7 +188,7 @@ TEST(ParseFuzz, MutatedSteamFilesKeepEveryInvariant) {
         for (const std::wstring& s : strings) total += s.size();
         ASSERT_LE(strings.size(), quotes) << hexOf(bytes);
         ASSERT_LE(total, text.size()) << hexOf(bytes);
-        ASSERT_TRUE(appearInOrder(strings, text)) << hexOf(bytes);
+        ASSERT_TRUE(testing_support::appearInOrder(strings, text)) << hexOf(bytes);
         StringList values = libraryPathStrings(strings);
         ASSERT_LE(values.size(), strings.empty() ? 0u : strings.size() - 1) << hexOf(bytes);
         ASSERT_TRUE(isSubsequence(values, strings)) << hexOf(bytes);

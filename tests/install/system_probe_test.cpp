@@ -12,14 +12,10 @@
 
 using namespace install_testing;
 using testing_support::BoxWatcher;
+using testing_support::environmentVariable;
 using testing_support::ScratchFolder;
 
 namespace {
-std::wstring environment(const wchar_t* name) {
-    wchar_t value[2048] = {};
-    DWORD length = GetEnvironmentVariableW(name, value, 2048);
-    return length > 0 && length < 2048 ? std::wstring(value, length) : std::wstring();
-}
 
 std::uint64_t freeBytes(const std::wstring& folder) {
     ULARGE_INTEGER available{};
@@ -33,8 +29,9 @@ constexpr std::uint64_t MiB = 1024 * 1024;
 // LUMIVEX_TWIN_FOLDER (C:\...) and LUMIVEX_TWIN_DRIVE (X:) name one folder twice;
 // LUMIVEX_TWIN_LINK is a symbolic link to its "game" folder.
 TEST(TwinDrive, SameFileThroughSecondDriveAndLink) {
-    std::wstring folder = environment(L"LUMIVEX_TWIN_FOLDER"), drive = environment(L"LUMIVEX_TWIN_DRIVE"),
-                 link = environment(L"LUMIVEX_TWIN_LINK");
+    std::wstring folder = environmentVariable(L"LUMIVEX_TWIN_FOLDER");
+    std::wstring drive = environmentVariable(L"LUMIVEX_TWIN_DRIVE");
+    std::wstring link = environmentVariable(L"LUMIVEX_TWIN_LINK");
     ASSERT_FALSE(folder.empty() || drive.empty() || link.empty());
     GameLayout layout = makeLayout(folder);
     testing_support::writeFile(layout.destination, "patch in place");
@@ -68,7 +65,7 @@ TEST(TwinDrive, SameFileThroughSecondDriveAndLink) {
 
 // LUMIVEX_SMALL_DRIVE (X:) is a small disk of its own.
 TEST(SmallDisk, RefusedWhenShortAndTheOldPatchStays) {
-    std::wstring drive = environment(L"LUMIVEX_SMALL_DRIVE");
+    std::wstring drive = environmentVariable(L"LUMIVEX_SMALL_DRIVE");
     ASSERT_FALSE(drive.empty());
     ScratchFolder source(L"space");
     GameLayout layout = makeLayout(source.path());
@@ -97,7 +94,7 @@ TEST(SmallDisk, RefusedWhenShortAndTheOldPatchStays) {
 }
 
 TEST(SmallDisk, OldPatchCountsAsFreeSpace) {
-    std::wstring drive = environment(L"LUMIVEX_SMALL_DRIVE");
+    std::wstring drive = environmentVariable(L"LUMIVEX_SMALL_DRIVE");
     ASSERT_FALSE(drive.empty());
     ScratchFolder source(L"space");
     GameLayout layout = makeLayout(source.path());
@@ -123,7 +120,7 @@ TEST(SmallDisk, OldPatchCountsAsFreeSpace) {
 
 // LUMIVEX_LOCKED_GAME: a game folder this user may read but not write, holding an older patch.
 TEST(AccessDenied, RealCopyAsksForAdministratorAndYesRestarts) {
-    std::wstring locked = environment(L"LUMIVEX_LOCKED_GAME");
+    std::wstring locked = environmentVariable(L"LUMIVEX_LOCKED_GAME");
     ASSERT_FALSE(locked.empty());
     std::string older = testing_support::readFile(locked + L"\\patch.rpa");
     ASSERT_FALSE(older.empty());
@@ -154,7 +151,7 @@ TEST(AccessDenied, RealCopyAsksForAdministratorAndYesRestarts) {
 }
 
 TEST(AccessDenied, AnsweredNoStaysFailed) {
-    std::wstring locked = environment(L"LUMIVEX_LOCKED_GAME");
+    std::wstring locked = environmentVariable(L"LUMIVEX_LOCKED_GAME");
     ASSERT_FALSE(locked.empty());
     std::string older = testing_support::readFile(locked + L"\\patch.rpa");
     ScratchFolder root(L"denied");

@@ -142,6 +142,24 @@ LRESULT CALLBACK BoxWatcher::hook(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+std::wstring environmentVariable(const wchar_t* name) {
+    std::vector<wchar_t> value(32768, L'\0');
+    DWORD length = GetEnvironmentVariableW(name, value.data(), 32768);
+    return length > 0 && length < 32768 ? std::wstring(value.data(), length) : std::wstring();
+}
+
+bool appearInOrder(const std::vector<std::wstring>& strings, const std::wstring& text) {
+    size_t position = 0;
+    for (const std::wstring& s : strings) {
+        for (wchar_t c : s) {
+            while (position < text.size() && text[position] != c) ++position;
+            if (position == text.size()) return false;
+            ++position;
+        }
+    }
+    return true;
+}
+
 bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     while (!done()) {

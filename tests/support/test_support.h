@@ -57,6 +57,13 @@ private:
     std::vector<SeenBox> boxes_;
 };
 
+// The value of an environment variable, or empty when it is not set.
+std::wstring environmentVariable(const wchar_t* name);
+
+// True when every string appears, in order, as a subsequence of the text: what a parser that
+// only drops characters (quotes, escapes) may return.
+bool appearInOrder(const std::vector<std::wstring>& strings, const std::wstring& text);
+
 // Pumps this thread's messages until the predicate holds or the time runs out.
 bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
