@@ -34,7 +34,7 @@ std::vector<std::string> fixtureSeeds() {
     std::wstring source = testing_support::environmentVariable(L"LUMIVEX_SOURCE");
     if (source.empty()) return seeds;
     for (wchar_t& c : source) c = c == L'/' ? L'\\' : c;
-    std::wstring folder = L"Z:" + source + L"\\..\\shared\\fixtures\\steam\\";
+    std::wstring folder = L"Z:" + source + L"\\tests\\fixtures\\steam\\";
     WIN32_FIND_DATAW entry;
     HANDLE find = FindFirstFileW((folder + L"*").c_str(), &entry);
     if (find == INVALID_HANDLE_VALUE) return seeds;
