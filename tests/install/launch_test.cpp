@@ -51,54 +51,39 @@ TEST(StartGame, InstallInCompleteStateLaunchesInsteadOfCopying) {
     EXPECT_FALSE(isFile(layout.destination));
 }
 
-TEST(StartGame, MissingExecutableWarnsWithPathAndStays) {
-    ScratchFolder root(L"launch");
-    GameLayout layout = makeLayout(root.path());
-    TestWindow window;
-    useLayout(window.record, layout);
-    window.record.state = Complete;
-    BoxWatcher boxes;
-    startGame(window.record);
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].caption, englishText(windowTitle));
-    EXPECT_EQ(boxes.boxes()[0].text,
-              L"Lumivex.exe was not found, so the game cannot be launched.\n\n" + layout.gameRoot + L"\\Lumivex.exe");
-    EXPECT_EQ(boxes.boxes()[0].style(), static_cast<UINT>(MB_OK | MB_ICONWARNING));
-    EXPECT_FALSE(window.destroyed);
-    EXPECT_EQ(window.record.state, Complete);
-}
-
-TEST(StartGame, FolderNamedLikeTheExecutableCountsAsMissing) {
-    ScratchFolder root(L"launch");
-    GameLayout layout = makeLayout(root.path());
-    testing_support::makeFolders(layout.gameRoot + L"\\Lumivex.exe");
-    TestWindow window;
-    useLayout(window.record, layout);
-    window.record.state = Complete;
-    BoxWatcher boxes;
-    startGame(window.record);
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text.find(englishText(gameExeNotFound)), 0u);
-    EXPECT_FALSE(window.destroyed);
-}
-
-TEST(StartGame, FailedStartShowsErrorAndInstallerStays) {
-    ScratchFolder root(L"launch");
-    GameLayout layout = makeLayout(root.path());
-    // Not a program: the system cannot start it.
-    testing_support::writeFile(layout.gameRoot + L"\\Lumivex.exe", std::string(64, 'x'));
-    TestWindow window;
-    useLayout(window.record, layout);
-    window.record.state = Complete;
-    BoxWatcher boxes;
-    startGame(window.record);
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text, L"The game could not be launched. Please run Lumivex.exe directly.\n\n" +
-                                         layout.gameRoot + L"\\Lumivex.exe");
-    EXPECT_EQ(boxes.boxes()[0].style(), static_cast<UINT>(MB_OK | MB_ICONERROR));
-    EXPECT_EQ(window.closeMessages, 0);
-    EXPECT_FALSE(window.destroyed);
-    EXPECT_EQ(window.record.state, Complete);
+// A game root that holds no program called Lumivex.exe (nothing, or a folder of that name), or a
+// file of that name that is no program: one box with the path after a blank line, and the
+// installer stays in Complete.
+TEST(StartGame, MissingOrBrokenExecutableShowsOneBoxAndStays) {
+    enum Kind { Missing, Folder, NotAProgram };
+    const struct {
+        Kind kind;
+        const wchar_t* lead;
+        UINT style;
+    } cases[] = {
+        {Missing, L"Lumivex.exe was not found, so the game cannot be launched.", MB_OK | MB_ICONWARNING},
+        {Folder, L"Lumivex.exe was not found, so the game cannot be launched.", MB_OK | MB_ICONWARNING},
+        {NotAProgram, L"The game could not be launched. Please run Lumivex.exe directly.", MB_OK | MB_ICONERROR},
+    };
+    for (const auto& c : cases) {
+        ScratchFolder root(L"launch");
+        GameLayout layout = makeLayout(root.path());
+        const std::wstring game = layout.gameRoot + L"\\Lumivex.exe";
+        if (c.kind == Folder) testing_support::makeFolders(game);
+        if (c.kind == NotAProgram) testing_support::writeFile(game, std::string(64, 'x'));
+        TestWindow window;
+        useLayout(window.record, layout);
+        window.record.state = Complete;
+        BoxWatcher boxes;
+        startGame(window.record);
+        ASSERT_EQ(boxes.boxes().size(), 1u) << c.kind;
+        EXPECT_EQ(boxes.boxes()[0].caption, englishText(windowTitle));
+        EXPECT_EQ(boxes.boxes()[0].text, std::wstring(c.lead) + L"\n\n" + game) << c.kind;
+        EXPECT_EQ(boxes.boxes()[0].style(), c.style) << c.kind;
+        EXPECT_EQ(window.closeMessages, 0);
+        EXPECT_FALSE(window.destroyed);
+        EXPECT_EQ(window.record.state, Complete);
+    }
 }
 
 TEST(StartGame, NoSelectedFolderDoesNothing) {
