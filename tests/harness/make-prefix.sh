@@ -31,4 +31,10 @@ link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
 for f in "Liberation Sans" "Segoe UI"; do
   timeout 30 wine reg add "$link" /v "$f" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
 done
+# A crash must end the program at once, not wait behind a crash dialog, and leave Wine's report
+# (exception, registers, backtrace) in C:\crash-report.txt: a GUI program has no stderr to print it on.
+timeout 30 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+printf 'C:\\windows\\system32\\winedbg.exe --auto %%1 %%2 >> C:\\crash-report.txt 2>&1\r\n' > "$prefix/drive_c/crash-report.cmd"
+timeout 30 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ \
+  /d 'cmd /c C:\crash-report.cmd %ld %ld' /f >/dev/null 2>&1
 timeout 30 wine reg query "$key" /v "Segoe UI" >/dev/null 2>&1 || { echo "font mapping missing in $prefix"; exit 1; }

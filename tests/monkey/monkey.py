@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Monkey test: the real installer under Wine, hit with random mouse moves, clicks and keys
 (xdotool) in every state, message boxes and the folder dialog answered at random. It must never
-crash (every exit code is 0) nor hang (every ~200 events each of its windows must answer WM_NULL
+crash (every exit code is 0 and Wine's debugger, which the harness points at C:\\crash-report.txt,
+is never called) nor hang (every ~200 events each of its windows must answer WM_NULL
 within a bounded time), and it must close with 0 at the end. Launching the game or closing the
 window are legal outcomes: the installer is then started again and the run goes on.
 
@@ -22,6 +23,16 @@ CONFIRM_EXIT = {
     "安装尚未完成。确定要取消并退出吗？",
     "安裝尚未完成。確定要取消並結束嗎？",
 }
+# The folder dialog's titles. Wine 8's navigation tree on its left dereferences a null shell item
+# when a click is handled after the pointer has left the clicked row (explorerframe nstc.c,
+# on_nm_click reads the cursor position late) and the process dies inside IFileDialog::Show.
+# Windows has no such fault, so clicks on that dialog stay right of its tree.
+FOLDER_DIALOG = {
+    "Select the Lumivex: Orrendale game folder",
+    "选择《露米维》的 game 文件夹",
+    "選擇《露米維》的 game 資料夾",
+}
+FOLDER_DIALOG_CLICK_ZONE = (0.3, 0, 0.7, 1)
 GAME_ID, GAME_DIR = "2468020", "Lumivex Orrendale"
 STEAM_KEY = r"HKCU\Software\Valve\Steam"
 PING_MS, CHECK_EVERY, NO_WINDOW_LIMIT_S, START_LIMIT_S = 5000, 200, 40, 40
@@ -117,6 +128,10 @@ class World:
             f.write('"libraryfolders"\n{\n' + "".join(
                 f'\t"{i}"\n\t{{\n\t\t"path"\t\t"{win.replace(chr(92), chr(92) * 2)}"\n\t}}\n'
                 for i, (win, _) in enumerate(libraries)) + "}\n")
+        # Any process of the prefix that crashes leaves its report here, whatever its exit code.
+        self.crash_report_path = os.path.join(prefix, "drive_c", "crash-report.txt")
+        if os.path.exists(self.crash_report_path):
+            os.remove(self.crash_report_path)
         self.app = os.path.join(self.root, "app")
         os.makedirs(self.app)
         shutil.copyfile(installer, os.path.join(self.app, "LumivexPatchInstaller.exe"))
@@ -157,6 +172,12 @@ class World:
                 out.append(None)
         return out
 
+    def check_crashes(self, sent):
+        if os.path.exists(self.crash_report_path):
+            time.sleep(2)  # the debugger may still be writing
+            print(self.crash_report(), flush=True)
+            fail(f"a process crashed (found by {sent} events)")
+
     def check_files(self):
         with open(os.path.join(self.app, "patch.rpa"), "rb") as f:
             if not f.read(21).startswith(b"RPA-3.0 monkey patch"):
@@ -167,6 +188,19 @@ class World:
             extra = set(os.listdir(game)) - {"archive.rpa", "patch.rpa"}
             if extra:
                 fail(f"stray files in {game}: {sorted(extra)}")
+
+    def crash_report(self):
+        """Wine's report of the last crash in the prefix (the harness points its debugger there):
+        exception, registers, backtrace and modules."""
+        try:
+            with open(self.crash_report_path, encoding="utf-8", errors="replace") as f:
+                lines = f.read().splitlines()
+        except OSError:
+            return "no crash report in the prefix"
+        starts = [i for i, line in enumerate(lines) if line.startswith("Unhandled exception")]
+        first = starts[-1] if starts else 0
+        last = next((i for i in range(first, len(lines)) if lines[i].startswith("Threads:")), len(lines))
+        return "crash report:\n  " + "\n  ".join(lines[first:last])
 
     def remove(self):
         if self.old_steam_path is None:
@@ -214,6 +248,7 @@ class Monkey:
         code = self.process.returncode
         self.exits.append(code)
         if code != 0:
+            print(self.world.crash_report(), flush=True)
             fail(f"the installer ended with exit code {code} after {self.sent} events")
         self.process = None
 
@@ -238,7 +273,7 @@ class Monkey:
             print(f"  new dialog after {self.sent} events: {text!r}", flush=True)
         self.dialogs[text] = self.dialogs.get(text, 0) + 1
         if self.rng.random() < 0.3:
-            x, y = self.point_in(dialog["rect"])
+            x, y = self.point_in(dialog["rect"], FOLDER_DIALOG_CLICK_ZONE if text in FOLDER_DIALOG else None)
             self.xdo("mousemove", x, y, "click", 1)
             self.count("dialog-click")
         else:
@@ -300,6 +335,7 @@ class Monkey:
                 subprocess.run(["import", "-window", "root", os.path.join(self.world.root, "..", "monkey-hang.png")],
                                env=self.env, capture_output=True)
                 fail(f"a window did not answer within {PING_MS} ms after {self.sent} events: {answer}")
+        self.world.check_crashes(self.sent)
         self.world.check_files()
 
     def close(self):
@@ -365,6 +401,7 @@ def main():
                 next_check += CHECK_EVERY
         monkey.close()
         monkey.launched += world.launches()
+        world.check_crashes(monkey.sent)
         world.check_files()
         # A run that never got a patch copied or the game started has not been through every state.
         if events >= 1000 and (monkey.copies == 0 or monkey.launched == 0):
