@@ -33,6 +33,16 @@ FOLDER_DIALOG = {
     "選擇《露米維》的 game 資料夾",
 }
 FOLDER_DIALOG_CLICK_ZONE = (0.3, 0, 0.7, 1)
+
+
+def folder_tree(rect):
+    """The part of a folder dialog's screen rectangle left of FOLDER_DIALOG_CLICK_ZONE."""
+    x, y, w, h = rect
+    return (x, y, int(w * FOLDER_DIALOG_CLICK_ZONE[0]) + 1, h)
+
+
+def inside(x, y, rects):
+    return any(rx <= x < rx + rw and ry <= y < ry + rh for rx, ry, rw, rh in rects)
 GAME_ID, GAME_DIR = "2468020", "Lumivex Orrendale"
 STEAM_KEY = r"HKCU\Software\Valve\Steam"
 PING_MS, CHECK_EVERY, NO_WINDOW_LIMIT_S, START_LIMIT_S = 5000, 200, 40, 40
@@ -267,24 +277,26 @@ class Monkey:
         self.xdo("key", name)
         self.count(kind + ":" + name)
 
-    def act_on_dialog(self, dialog):
+    def act_on_dialog(self, dialog, no_click_rects=()):
         text = dialog["text"] or dialog["caption"]
         if text not in self.dialogs:
             print(f"  new dialog after {self.sent} events: {text!r}", flush=True)
         self.dialogs[text] = self.dialogs.get(text, 0) + 1
-        if self.rng.random() < 0.3:
-            x, y = self.point_in(dialog["rect"], FOLDER_DIALOG_CLICK_ZONE if text in FOLDER_DIALOG else None)
+        x, y = self.point_in(dialog["rect"], FOLDER_DIALOG_CLICK_ZONE if text in FOLDER_DIALOG else None)
+        if self.rng.random() < 0.3 and not inside(x, y, no_click_rects):
             self.xdo("mousemove", x, y, "click", 1)
             self.count("dialog-click")
         else:
             self.key("dialog-key", DIALOG_KEYS)
 
-    def act_on_window(self, window):
+    def act_on_window(self, window, no_click_rects=()):
         r = self.rng.random()
         # Zones in fractions of the client: the card with the installer's buttons, the language
         # pills and mute button, anywhere.
         zone = self.rng.choices([(0.03, 0.25, 0.45, 0.7), (0.75, 0.02, 0.24, 0.1), None], [6, 2, 3])[0]
         x, y = self.point_in(window["rect"], zone)
+        if 0.35 <= r < 0.75 and inside(x, y, no_click_rects):
+            r = 0.8  # a click there would land in the folder dialog's tree: a key instead
         if r < 0.35:
             self.xdo("mousemove", x, y)
             self.count("move")
@@ -304,10 +316,11 @@ class Monkey:
         windows = self.probe.windows()
         dialogs = [w for w in windows if w["cls"] not in (MAIN, LANGUAGE)]
         mains = [w for w in windows if w["cls"] in (MAIN, LANGUAGE)]
+        trees = [folder_tree(d["rect"]) for d in dialogs if (d["text"] or d["caption"]) in FOLDER_DIALOG]
         if dialogs and (not mains or self.rng.random() < 0.7):
-            self.act_on_dialog(self.rng.choice(dialogs))
+            self.act_on_dialog(self.rng.choice(dialogs), trees)
         elif mains:
-            self.act_on_window(mains[0])
+            self.act_on_window(mains[0], trees)
         else:
             # Between windows: closing (waiting for the copy to end) or starting.
             self.wait_for_window_or_exit()
