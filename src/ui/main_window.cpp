@@ -131,6 +131,13 @@ SIZE minimumTrackSize(int workWidth, int workHeight, UINT dpi) {
                 std::min(MulDiv(620, dpiValue, 96), std::max(workHeight, 516) - 16)};
 }
 
+bool madeBeforeCopyEnded(const MainWindow& window, DWORD inputTime) {
+    constexpr LONG kLimitMs = 60000;
+    if (!window.copyEnded || window.state == Installing) return false;
+    const LONG ahead = static_cast<LONG>(window.copyEndedAt - inputTime);
+    return ahead > 0 && ahead < kLimitMs;
+}
+
 void setLanguage(MainWindow& window, LanguageId language) {
     if (language == window.language) return;
     window.language = language;
@@ -209,9 +216,10 @@ void runButton(MainWindow& window, ButtonId id) {
     }
 }
 
-void onKeyDown(MainWindow& window, WPARAM key) {
+void onKeyDown(MainWindow& window, WPARAM key, DWORD time) {
     switch (key) {
     case VK_RETURN:
+        if (madeBeforeCopyEnded(window, time)) break;
         if (window.state == Complete) {
             startGame(window);
         } else if (window.state != Installing) {
@@ -225,6 +233,7 @@ void onKeyDown(MainWindow& window, WPARAM key) {
         if (GetKeyState(VK_CONTROL) < 0) chooseGameFolder(window);
         break;
     case VK_ESCAPE:
+        if (madeBeforeCopyEnded(window, time)) break;
         if (window.state == Installing) {
             requestCancel(window);
         } else {
@@ -328,13 +337,15 @@ LRESULT handleMessage(MainWindow& window, UINT message, WPARAM wParam, LPARAM lP
         onMinMaxInfo(window, reinterpret_cast<MINMAXINFO*>(lParam));
         return 0;
     case WM_KEYDOWN:
-        onKeyDown(window, wParam);
+        onKeyDown(window, wParam, static_cast<DWORD>(GetMessageTime()));
         return 0;
     case WM_MOUSEMOVE:
         onMouseMove(window, lParam);
         return 0;
     case WM_LBUTTONUP:
-        runButton(window, hitTestClientPoint(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)));
+        // A click made before the copy ended was aimed at buttons that have changed since.
+        if (!madeBeforeCopyEnded(window, static_cast<DWORD>(GetMessageTime())))
+            runButton(window, hitTestClientPoint(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)));
         return 0;
     case WM_MOUSELEAVE:
         onMouseLeave(window);
@@ -350,6 +361,10 @@ LRESULT handleMessage(MainWindow& window, UINT message, WPARAM wParam, LPARAM lP
         invalidate(window);
         return 0;
     case WM_APP_COPY_DONE:
+        if (window.copyJob) {
+            window.copyEnded = true;
+            window.copyEndedAt = static_cast<DWORD>(GetMessageTime());
+        }
         handleCopyDone(window);
         return 0;
     default:

@@ -54,6 +54,9 @@ struct MainWindow {
     bool trackingLeave = false;
     InstallJob* copyJob = nullptr;
     HANDLE workerThread = nullptr;
+    // When the last copy ended (the time of its WM_APP_COPY_DONE): see madeBeforeCopyEnded.
+    bool copyEnded = false;
+    DWORD copyEndedAt = 0;
 };
 
 constexpr const wchar_t* kMainWindowClass = L"LumivexPatchInstallerMain";
@@ -84,6 +87,13 @@ ButtonId hitTestClientPoint(const MainWindow& window, int x, int y);
 // (at least 656 by 516) less 16 pixels.
 SIZE minimumTrackSize(int workWidth, int workHeight, UINT dpi);
 void setLanguage(MainWindow& window, LanguageId language);
+// Whether input made at inputTime (a message time) came before the end of the last copy, though
+// it is handled after it: Windows hands posted messages out before input, so a "Cancel
+// installation" click made just before the copy ended reaches the window after the end. Such
+// clicks and Enter/Escape keys were aimed at the installing screen and must not launch the game
+// or close the window that replaced it. Bounded to a minute so tick-count wrap-around cannot
+// make later input look early.
+bool madeBeforeCopyEnded(const MainWindow& window, DWORD inputTime);
 void invalidate(const MainWindow& window);
 // Frees everything the record owns: joins a running copy first.
 void destroyMainWindowRecord(MainWindow& window);

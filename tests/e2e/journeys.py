@@ -120,7 +120,12 @@ class Journey:
         end = time.monotonic() + timeout
         while time.monotonic() < end:
             if inst.refresh() is None:
-                return None
+                # Gone for good only once the process has ended: a window missing from one listing
+                # of a busy desktop is looked for again.
+                if inst.process.poll() is not None:
+                    return None
+                time.sleep(0.3)
+                continue
             shot = self.shot(inst, label)
             if predicate(shot):
                 return shot
@@ -451,6 +456,11 @@ def interrupted(j):
             end = j.wait_for_screen(inst, lambda s: j.shows_complete(inst, s) or shows_cancelled(j, inst, s),
                                     60, f"cancel-{how}-end")
             j.check(not j.desktop.windows("LumivexDemoGame"), f"cancel by {how}: no game was started")
+            if end is None:
+                time.sleep(3)  # time for a game that a late click started to show up
+                print(f"  note  cancel by {how}: no end screen; exit code {inst.process.poll()}, window listed "
+                      f"{inst.refresh() is not None}, game window {bool(j.desktop.windows('LumivexDemoGame'))}",
+                      flush=True)
             j.require(end is not None and inst.process.poll() is None,
                       f"cancel by {how}: the window stays and shows how the copy ended")
             if j.shows_complete(inst, end):

@@ -2,6 +2,7 @@
 # Creates a fresh Wine prefix with fonts mapped for the installer's three languages and leaves a
 # persistent wineserver running for it. Usage: make-prefix.sh <prefix> <display>
 set -euo pipefail
+trap 'echo "make-prefix.sh: line $LINENO failed: $BASH_COMMAND"' ERR
 prefix=$1
 export WINEPREFIX="$prefix" WINEDEBUG=-all DISPLAY=$2
 WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
@@ -10,7 +11,14 @@ if [ -d "$prefix" ]; then
   rm -rf "$prefix"
 fi
 mkdir -p "$prefix"
-timeout 180 wineboot -i >/dev/null 2>&1
+# A wineserver of the removed prefix that is still going away can make the first boot fail.
+if ! timeout 180 wineboot -i >/dev/null 2>&1; then
+  echo "wineboot failed once; retrying in a clean prefix"
+  timeout 20 "$WINESERVER" -k >/dev/null 2>&1 || true
+  sleep 2
+  rm -rf "$prefix" && mkdir -p "$prefix"
+  timeout 180 wineboot -i >/dev/null 2>&1
+fi
 timeout 30 "$WINESERVER" -w || true
 setsid "$WINESERVER" -p >/dev/null 2>&1 < /dev/null || true
 key='HKCU\Software\Wine\Fonts\Replacements'

@@ -2,6 +2,7 @@
 # Makes this run's scratch Wine prefix (never ~/.wine), starts a display when none is given and a
 # persistent wineserver so each test program starts quickly. Writes <build>/harness/env.
 set -euo pipefail
+trap 'echo "start.sh: line $LINENO failed: $BASH_COMMAND"' ERR
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
 state="$build/harness"
