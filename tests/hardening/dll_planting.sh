@@ -13,6 +13,9 @@ export WINEDLLOVERRIDES="winmm,gdiplus,dwmapi,uxtheme,version=n,b"
 CC=${LUMIVEX_MINGW_CC:-x86_64-w64-mingw32-gcc}
 NM=${LUMIVEX_MINGW_NM:-x86_64-w64-mingw32-nm}
 libdir=$(dirname "$($CC -print-file-name=libgdiplus.a)")
+# i686 import libraries name their slots __imp__Name@bytes (the DLLs export plain Name), and the
+# stdcall entry point is _DllMain@12.
+case "$($CC -dumpmachine)" in i686*) lead=_ entry=_DllMain@12 ;; *) lead= entry=DllMain ;; esac
 names="winmm gdiplus dwmapi uxtheme version"
 work="$LUMIVEX_BUILD/hardening/planting"
 failures=0
@@ -25,9 +28,9 @@ for name in $names; do
   def="$work/dlls/$name.def"
   { echo "LIBRARY $name.dll"; echo "EXPORTS"
     "$NM" -g --defined-only "$libdir/lib$name.a" 2>/dev/null |
-      sed -n 's/^.* I __imp_\([A-Za-z0-9_]*\)$/  \1=planted_stub/p' | sort -u
+      sed -n "s/^.* I __imp_$lead\([A-Za-z0-9_]*\)\(@[0-9]*\)\{0,1\}$/  \1=planted_stub/p" | sort -u
   } > "$def"
-  "$CC" -shared -O1 -o "$work/dlls/$name.dll" "$here/planted_dll.c" "$def" -Wl,--entry,DllMain -nostartfiles \
+  "$CC" -shared -O1 -o "$work/dlls/$name.dll" "$here/planted_dll.c" "$def" -Wl,--entry,$entry -nostartfiles \
     -lkernel32 || { echo "cannot build planted $name.dll"; exit 1; }
 done
 "$CC" -municode -O1 -o "$work/load/plant_controls.exe" "$here/plant_controls.c" -lgdiplus -ldwmapi || exit 1

@@ -9,3 +9,4 @@ add_wine_gtest(hardening_bad_inputs ${CMAKE_CURRENT_LIST_DIR}/bad_inputs_test.cp
 target_include_directories(hardening_bad_inputs PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../detect ${CMAKE_CURRENT_LIST_DIR}/../install)
 target_link_libraries(hardening_bad_inputs PRIVATE install_fixture)
 add_dependencies(hardening_bad_inputs install_recorder)
+add_pe32_test(hardening_dll_planting ${CMAKE_CURRENT_LIST_DIR}/dll_planting.sh $<TARGET_FILE:wintool>)
