@@ -10,6 +10,7 @@
 
 #include "app/startup.h"
 #include "ui/draw.h"
+#include "ui/screen_items.h"
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
@@ -28,6 +29,7 @@ struct LanguageWindow {
     LanguageId choice = -1;
     int hoverIndex = -1;
     bool trackingLeave = false;
+    std::shared_ptr<WindowExtras> extras;  // accessible object and announcements
 };
 
 constexpr float kButtonLeft = 42.0f;
@@ -76,7 +78,7 @@ void drawLanguageWindow(const LanguageWindow& window, GpGraphics* graphics, floa
     BrushPtr background(makeGradientBrush(0.0f, 0.0f, w, h, kGradientFrom, kGradientTo));
     if (background) GdipFillRectangle(graphics, background.get(), 0.0f, 0.0f, w, h);
     drawText(graphics, window.fontFamilies[2].get(), 28.0f, 0.0f, kLanguageSelectHeading, FontStyleBold,
-             kHeadingColour, LayoutRect{42.0f, 38.0f, w - 84.0f, 48.0f}, StringAlignmentCenter,
+             kHeadingColour, languageHeadingRect(w), StringAlignmentCenter,
              StringTrimmingEllipsisCharacter);
     for (int k = 0; k < 3; ++k) {
         LayoutRect button = buttonRect(k);
@@ -188,6 +190,10 @@ void registerLanguageClass(HINSTANCE instance) {
 
 }  // namespace
 
+LayoutRect languageButtonRect(int button) { return buttonRect(button); }
+
+LayoutRect languageHeadingRect(float canvasWidth) { return {42.0f, 38.0f, canvasWidth - 84.0f, 48.0f}; }
+
 float languageWindowScale(int clientWidth, int clientHeight, UINT dpi) {
     float byWidth = std::max(1, clientWidth) / kLanguageCanvasWidth;
     float byHeight = std::max(1, clientHeight) / kLanguageCanvasHeight;
@@ -223,7 +229,8 @@ LRESULT CALLBACK languageWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     }
     auto* window = reinterpret_cast<LanguageWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!window) return DefWindowProcW(hwnd, message, wParam, lParam);
-    return handleLanguageMessage(*window, message, wParam, lParam);
+    return withWindowExtras(window->extras, hwnd, message, wParam, lParam, languageScreenSource(hwnd, &window->hoverIndex),
+                            [&] { return handleLanguageMessage(*window, message, wParam, lParam); });
 }
 
 LanguageId chooseLanguage(HINSTANCE instance) {

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "app/texts.h"
+#include "ui/layout.h"
 
 // Asks for the interface language: 0, 1 or 2, or -1 when the window was closed without a choice.
 LanguageId chooseLanguage(HINSTANCE instance);
@@ -13,6 +14,9 @@ constexpr float kLanguageCanvasHeight = 280.0f;
 
 // Pixels per layout unit for a client area of cw by ch pixels at the given DPI.
 float languageWindowScale(int clientWidth, int clientHeight, UINT dpi);
+// Where the painter puts language button 0..2 and the heading, in layout units.
+LayoutRect languageButtonRect(int button);
+LayoutRect languageHeadingRect(float canvasWidth);
 // The button (0..2) under a point in layout units, or -1; edges belong to the button.
 int languageButtonAt(float x, float y);
 // The language a key picks: 0..2, -1 for Escape, -2 for a key that does nothing.

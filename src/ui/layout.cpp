@@ -37,6 +37,16 @@ MainLayout computeLayout(float W, float H, InstallerState state) {
     const float statusHeight = std::max(std::min(TOP + CH - 133 - Y4 - 8, 32.0f), 20.0f);
     l.statusLine = {50, Y4, PW - 44, statusHeight};
     l.progressBar = {50, TOP + CH - 133, PW - 44, 8};
+    const LayoutRect& b = l.patchBox;
+    const LayoutRect& f = l.locationBox;
+    l.subtitleLine = {50, TOP + 19, PW - 44, 25};
+    l.titleLine = {48, TOP + 45, PW - 42, 54};
+    l.patchLine = {b.left + 34, b.top + 9, b.width - 48, 28};
+    l.patchDetailLine = {b.left + 34, b.top + 37, b.width - 48, 25};
+    l.sourceLine = {f.left + 16, f.top + 8, f.width - 116, 26};
+    l.folderLine = {f.left + 16, f.top + 39, f.width - 32, 39};
+    l.counterLine = {f.left + 16, f.bottom() - 23, f.width - 130, 18};
+    l.footerLine = {50, TOP + CH - 47, PW - 44, 22};
     return l;
 }
 

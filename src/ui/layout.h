@@ -17,6 +17,8 @@ struct MainLayout {
     LayoutRect chooseFolderButton, detectAgainButton, prevButton, nextButton;
     LayoutRect primaryButton, closeButton, openAppFolderButton;
     LayoutRect card, patchBox, locationLabel, locationBox, statusLine, progressBar;
+    // The single lines of text inside the card (the painter and the accessible object share them).
+    LayoutRect subtitleLine, titleLine, patchLine, patchDetailLine, sourceLine, folderLine, counterLine, footerLine;
 };
 
 MainLayout computeLayout(float canvasWidth, float canvasHeight, InstallerState state);

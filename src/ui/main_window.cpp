@@ -16,6 +16,7 @@
 #include "ui/draw.h"
 #include "ui/layout.h"
 #include "ui/paint.h"
+#include "ui/screen_items.h"
 
 namespace {
 
@@ -308,7 +309,8 @@ LRESULT CALLBACK mainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         window->trackingLeave = false;
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
-    return handleMessage(*window, message, wParam, lParam);
+    return withWindowExtras(window->extras, hwnd, message, wParam, lParam, mainScreenSource(*window),
+                            [&] { return handleMessage(*window, message, wParam, lParam); });
 }
 
 LRESULT handleMessage(MainWindow& window, UINT message, WPARAM wParam, LPARAM lParam) {

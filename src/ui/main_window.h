@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/startup.h"
@@ -11,6 +12,7 @@
 
 struct MusicPlayer;
 struct InstallJob;
+struct WindowExtras;
 
 enum InstallerState : std::int32_t { Ready = 0, Installing = 1, Complete = 2, Cancelled = 3, Failed = 4 };
 
@@ -57,6 +59,8 @@ struct MainWindow {
     // When the last copy ended (the time of its WM_APP_COPY_DONE): see madeBeforeCopyEnded.
     bool copyEnded = false;
     DWORD copyEndedAt = 0;
+    // Accessible object, announcements and taskbar button (ui/window_extras.h), made on first use.
+    std::shared_ptr<WindowExtras> extras;
 };
 
 constexpr const wchar_t* kMainWindowClass = L"LumivexPatchInstallerMain";

@@ -3,23 +3,18 @@
 #include "ui/paint.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "audio/music.h"
 #include "ui/draw.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
+#include "ui/screen_text.h"
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
 
 namespace {
-
-// The pills are labelled in their own script whatever the current language.
-const wchar_t* const kPillLabels[3] = {L"\u7B80\u4E2D", L"\u7E41\u4E2D", L"EN"};
-const wchar_t* const kFooterTail = L"  2468020   \u00B7   v1.0.0";
-
 
 struct Painter {
     const MainWindow& window;
@@ -54,10 +49,9 @@ struct Painter {
         fillRoundRect(g, {c.left + 5, c.top + 8, c.width, c.height}, 22, 0x2A4E3348);
         fillRoundRect(g, c, 22, 0xE8FFFBFD);
         strokeRoundRect(g, c, 22, 0x9BFFFFFF);
-        const float top = c.top, pw = c.width;
-        label(text[subtitle], 14, false, 0xFF6F5973, {50, top + 19, pw - 44, 25});
-        label(text[gameTitle], window.language == 2 ? 25.0f : 37.0f, true, 0xFF41314B, {48, top + 45, pw - 42, 54});
-        fillRect(g, {50, top + 106, 62, 3}, 0xFFF1719E);
+        label(text[subtitle], 14, false, 0xFF6F5973, layout.subtitleLine);
+        label(text[gameTitle], window.language == 2 ? 25.0f : 37.0f, true, 0xFF41314B, layout.titleLine);
+        fillRect(g, {50, c.top + 106, 62, 3}, 0xFFF1719E);
     }
 
     void patchBox() const {
@@ -66,10 +60,8 @@ struct Painter {
         strokeRoundRect(g, b, 14, 0x64E6CAD7);
         BrushPtr dot = makeSolidBrush(window.patchPresent ? 0xFF3DB784 : 0xFFE85B76);
         if (dot) GdipFillEllipse(g, dot.get(), b.left + 16, b.top + 19, 10, 10);
-        label(text[window.patchPresent ? patchFound : patchNotFound], 15, true, 0xFF413648,
-              {b.left + 34, b.top + 9, b.width - 48, 28});
-        label(window.patchPresent ? formatPatchSize(window.patchSize) : std::wstring(text[patchPlaceHint]), 12, false,
-              0xE16B5F71, {b.left + 34, b.top + 37, b.width - 48, 25});
+        label(text[window.patchPresent ? patchFound : patchNotFound], 15, true, 0xFF413648, layout.patchLine);
+        label(patchDetailText(window), 12, false, 0xE16B5F71, layout.patchDetailLine);
         if (!window.patchPresent)
             drawButton(window, g, layout.openAppFolderButton, text[openAppFolder], hovered(OpenAppFolder), true);
     }
@@ -79,20 +71,13 @@ struct Painter {
         const LayoutRect& b = layout.locationBox;
         fillRoundRect(g, b, 14, 0xCDFFFFFF);
         strokeRoundRect(g, b, 14, 0x64E6CAD7);
-        const LayoutRect sourceRect{b.left + 16, b.top + 8, b.width - 116, 26};
-        if (const GameCandidate* selected = selectedCandidate(window)) {
-            label(text[selected->manual ? manualFolder : steamDetected], 12, true, 0xFF2B8B69, sourceRect);
-            label(selected->folder, 12, false, 0xF543394B, {b.left + 16, b.top + 39, b.width - 32, 39},
-                  StringAlignmentNear, StringTrimmingEllipsisPath);
-        } else {
-            label(text[noGameFolder], 12, true, 0xFFB5691F, sourceRect);
-        }
-        const size_t count = window.candidates.size();
-        if (count < 2) return;
-        wchar_t counter[96];
-        swprintf(counter, 96, L"%ls  %zu / %zu", text[detectedLocations], static_cast<size_t>(window.selectedIndex) + 1,
-                 count);
-        label(counter, 10, false, 0xBE716375, {b.left + 16, b.top + b.height - 23, b.width - 130, 18});
+        const GameCandidate* selected = selectedCandidate(window);
+        label(text[sourceLineSlot(window)], 12, true, selected ? 0xFF2B8B69 : 0xFFB5691F, layout.sourceLine);
+        if (selected)
+            label(selected->folder, 12, false, 0xF543394B, layout.folderLine, StringAlignmentNear,
+                  StringTrimmingEllipsisPath);
+        if (window.candidates.size() < 2) return;
+        label(locationCounterText(window), 10, false, 0xBE716375, layout.counterLine);
         drawArrowButton(g, layout.prevButton, ArrowDirection::Left, hovered(PrevLocation));
         drawArrowButton(g, layout.nextButton, ArrowDirection::Right, hovered(NextLocation));
     }
@@ -103,42 +88,15 @@ struct Painter {
     }
 
     void statusLine() const {
-        std::wstring s;
-        ARGB colour = 0;
-        switch (window.state) {
-        case Complete:
-            s = std::wstring(text[installComplete]) + L" \u00B7 " + text[canStartGame];
-            colour = 0xFF268E67;
-            break;
-        case Cancelled:
-            s = text[installCancelled];
-            colour = 0xFFB16719;
-            break;
-        case Failed:
-            s = window.statusMessage;
-            colour = 0xFFC33B53;
-            break;
-        default:
-            if (window.targetPatchIdentical) {
-                s = text[patchAlreadyInPlace];
-                colour = 0xFF268E67;
-            } else if (window.targetHasPatch) {
-                s = text[patchWillOverwrite];
-                colour = 0xFFB16719;
-            } else if (window.patchPresent && hasValidSelection(window)) {
-                s = text[readyToInstall];
-                colour = 0xFF2B8B69;
-            }
-        }
-        label(s, 12, false, colour, layout.statusLine);
+        const StatusLine line = statusLineFor(window);
+        label(line.text, 12, false, line.colour, layout.statusLine);
     }
 
     void progressBar() const {
         if (window.state != Installing && window.state != Complete) return;
         const LayoutRect& bar = layout.progressBar;
         fillRoundRect(g, bar, 4, 0x7DE0CFD7);
-        const int perMille = std::min(std::max(window.progressPerMille, 0), 1000);
-        const float fraction = window.state == Complete ? 1.0f : perMille / 1000.0f;
+        const float fraction = shownPerMille(window) / 1000.0f;
         // A fill narrower than its two corners gets smaller corners, so it never bulges out of the track.
         const float width = bar.width * fraction;
         if (width > 0) fillRoundRect(g, {bar.left, bar.top, width, 8}, std::min(4.0f, width / 2), 0xFFF1719E);
@@ -155,17 +113,13 @@ struct Painter {
             body = hovered(Primary) ? 0xFFF97EA9 : 0xFFEC699A;
         }
         fillRoundRect(g, b, 15, body);
-        const TextSlot caption =
-            window.state == Installing ? cancelInstall : window.state == Complete ? launchGame : installPatch;
-        label(text[caption], 16, true, enabled ? 0xFFFFFFFF : 0x96FFFFFF, b, StringAlignmentCenter);
+        label(text[primaryCaptionSlot(window.state)], 16, true, enabled ? 0xFFFFFFFF : 0x96FFFFFF, b, StringAlignmentCenter);
         if (window.state == Complete)
             drawButton(window, g, layout.closeButton, text[closeInstaller], hovered(CloseInstaller), false);
     }
 
     void footer() const {
-        const LayoutRect& c = layout.card;
-        label(std::wstring(text[steamAppIdLabel]) + kFooterTail, 10, false, 0xBE706074,
-              {50, c.top + c.height - 47, c.width - 44, 22});
+        label(footerText(window.language), 10, false, 0xBE706074, layout.footerLine);
     }
 
     void languageGroup() const {

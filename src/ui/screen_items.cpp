@@ -1,0 +1,164 @@
+#include "ui/screen_items.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/language_window.h"
+#include "audio/music.h"
+#include "ui/draw.h"
+#include "ui/layout.h"
+#include "ui/screen_text.h"
+
+namespace {
+
+const ButtonWords kButtonWords[3] = {
+    {L"按下", L"静音", L"取消静音", L"上一个位置", L"下一个位置"},
+    {L"按下", L"靜音", L"取消靜音", L"上一個位置", L"下一個位置"},
+    {L"Press", L"Mute music", L"Unmute music", L"Previous location", L"Next location"},
+};
+
+// Keys of the elements that are not buttons (buttons use their ButtonId).
+enum TextKey : int {
+    kSubtitle = 100,
+    kTitle,
+    kPatchLine,
+    kPatchDetail,
+    kLocationLabel,
+    kSourceLine,
+    kFolderLine,
+    kCounter,
+    kStatusLine,
+    kProgressBar,
+    kFooter,
+    kHeading,
+};
+
+RECT pixels(const LayoutRect& rect, float scale) {
+    return RECT{std::lround(rect.left * scale), std::lround(rect.top * scale), std::lround(rect.right() * scale),
+                std::lround(rect.bottom() * scale)};
+}
+
+ScreenItem staticText(int key, std::wstring name, const RECT& bounds) {
+    ScreenItem item;
+    item.key = key;
+    item.role = ROLE_SYSTEM_STATICTEXT;
+    item.name = std::move(name);
+    item.state = STATE_SYSTEM_READONLY;
+    item.bounds = bounds;
+    return item;
+}
+
+ScreenItem pushButton(int key, std::wstring name, const RECT& bounds, bool reacts, bool hovered,
+                      const wchar_t* press) {
+    ScreenItem item;
+    item.key = key;
+    item.role = ROLE_SYSTEM_PUSHBUTTON;
+    item.name = std::move(name);
+    item.state = (reacts ? 0 : STATE_SYSTEM_UNAVAILABLE) | (hovered ? STATE_SYSTEM_HOTTRACKED : 0);
+    item.bounds = bounds;
+    if (reacts) item.action = press;
+    return item;
+}
+
+}  // namespace
+
+const ButtonWords& buttonWordsFor(LanguageId language) { return kButtonWords[language == 1 ? 1 : language == 2 ? 2 : 0]; }
+
+ScreenItems mainScreenItems(const MainWindow& window, int clientWidth, int clientHeight, UINT dpi) {
+    const int w = std::max(clientWidth, 1), h = std::max(clientHeight, 1);
+    const float scale = scaleFor(static_cast<float>(w), static_cast<float>(h), static_cast<float>(dpi));
+    const MainLayout layout = computeLayout(w / scale, h / scale, window.state);
+    const LocalizedText& text = textsFor(window.language);
+    const ButtonWords& words = buttonWordsFor(window.language);
+    ScreenItems items;
+    auto addText = [&](int key, std::wstring name, const LayoutRect& rect) {
+        if (!name.empty()) items.push_back(staticText(key, std::move(name), pixels(rect, scale)));
+    };
+    auto addButton = [&](ButtonId id, std::wstring name, const LayoutRect& rect) {
+        items.push_back(pushButton(id, std::move(name), pixels(rect, scale), buttonActive(window, id),
+                                   window.hoverId == id, words.press));
+    };
+
+    addText(kSubtitle, text[subtitle], layout.subtitleLine);
+    addText(kTitle, text[gameTitle], layout.titleLine);
+    addText(kPatchLine, text[window.patchPresent ? patchFound : patchNotFound], layout.patchLine);
+    addText(kPatchDetail, patchDetailText(window), layout.patchDetailLine);
+    if (!window.patchPresent) addButton(OpenAppFolder, text[openAppFolder], layout.openAppFolderButton);
+    addText(kLocationLabel, text[installLocation], layout.locationLabel);
+    addText(kSourceLine, text[sourceLineSlot(window)], layout.sourceLine);
+    if (const GameCandidate* selected = selectedCandidate(window)) addText(kFolderLine, selected->folder, layout.folderLine);
+    addText(kCounter, locationCounterText(window), layout.counterLine);
+    if (window.candidates.size() >= 2) {
+        addButton(PrevLocation, words.previous, layout.prevButton);
+        addButton(NextLocation, words.next, layout.nextButton);
+    }
+    addButton(ChooseFolder, text[chooseFolder], layout.chooseFolderButton);
+    addButton(DetectAgain, text[detectAgain], layout.detectAgainButton);
+    const size_t before = items.size();
+    addText(kStatusLine, statusLineFor(window).text, layout.statusLine);
+    // After a copy the status line says how it ended: read out without the player looking for it.
+    if (items.size() > before)
+        items.back().announce = window.state == Complete || window.state == Cancelled || window.state == Failed;
+    if (window.state == Installing || window.state == Complete) {
+        ScreenItem bar;
+        bar.key = kProgressBar;
+        bar.role = ROLE_SYSTEM_PROGRESSBAR;
+        bar.name = text[installing];
+        bar.state = STATE_SYSTEM_READONLY;
+        bar.bounds = pixels(layout.progressBar, scale);
+        bar.value = std::to_wstring(shownPerMille(window) / 10) + L"%";
+        items.push_back(std::move(bar));
+    }
+    addButton(Primary, text[primaryCaptionSlot(window.state)], layout.primaryButton);
+    if (window.state == Complete) addButton(CloseInstaller, text[closeInstaller], layout.closeButton);
+    addText(kFooter, footerText(window.language), layout.footerLine);
+    const ButtonId pills[3] = {LangSimplified, LangTraditional, LangEnglish};
+    const LayoutRect* pillRects[3] = {&layout.langSimplifiedButton, &layout.langTraditionalButton,
+                                      &layout.langEnglishButton};
+    for (LanguageId k = 0; k < 3; ++k) {
+        addButton(pills[k], kPillLabels[k], *pillRects[k]);
+        if (window.language == k) items.back().state |= STATE_SYSTEM_CHECKED;
+    }
+    const bool muted = window.music && window.music->muted;
+    addButton(MusicToggle, muted ? words.unmute : words.mute, layout.musicButton);
+    return items;
+}
+
+ScreenItems languageScreenItems(int hoverIndex, int clientWidth, int clientHeight, UINT dpi) {
+    const int w = std::max(clientWidth, 1), h = std::max(clientHeight, 1);
+    const float scale = languageWindowScale(w, h, dpi);
+    ScreenItems items;
+    items.push_back(staticText(kHeading, kLanguageSelectHeading, pixels(languageHeadingRect(w / scale), scale)));
+    // The buttons say their language in its own script; the window has no language yet.
+    for (int k = 0; k < 3; ++k)
+        items.push_back(pushButton(k + 1, languageLabels[k], pixels(languageButtonRect(k), scale), true,
+                                   hoverIndex == k, buttonWordsFor(2).press));
+    return items;
+}
+
+namespace {
+
+SIZE clientSize(HWND hwnd) {
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    return SIZE{client.right - client.left, client.bottom - client.top};
+}
+
+}  // namespace
+
+ScreenSource mainScreenSource(const MainWindow& window) {
+    const MainWindow* record = &window;
+    return ScreenSource{[record] {
+                            const SIZE size = clientSize(record->hwnd);
+                            return mainScreenItems(*record, size.cx, size.cy, windowDpi(record->hwnd));
+                        },
+                        [record] { return taskbarProgressFor(record->state, shownPerMille(*record)); }};
+}
+
+ScreenSource languageScreenSource(HWND hwnd, const int* hoverIndex) {
+    return ScreenSource{[hwnd, hoverIndex] {
+                            const SIZE size = clientSize(hwnd);
+                            return languageScreenItems(*hoverIndex, size.cx, size.cy, windowDpi(hwnd));
+                        },
+                        {}};
+}
