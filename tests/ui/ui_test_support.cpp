@@ -1,5 +1,7 @@
 #include "ui_test_support.h"
 
+#include <cstdlib>
+
 #include "ui/paint.h"
 
 namespace ui_testing {
@@ -52,6 +54,40 @@ bool Dib::savePng(const std::wstring& path) const {
     const bool saved = GdipSaveImageToFile(bitmap, path.c_str(), &png, nullptr) == Ok;
     GdipDisposeImage(bitmap);
     return saved;
+}
+
+int luminance(std::uint32_t rgb) { return (((rgb >> 16) & 0xFF) * 3 + ((rgb >> 8) & 0xFF) * 6 + (rgb & 0xFF)) / 10; }
+
+int inkIn(const Dib& dib, const LayoutRect& r, double scale) {
+    int count = 0;
+    for (int y = int(r.top * scale); y < int(r.bottom() * scale); ++y)
+        for (int x = int(r.left * scale); x < int(r.right() * scale); ++x)
+            if (luminance(dib.pixel(x, y)) < 160) ++count;
+    return count;
+}
+
+std::unique_ptr<Dib> render(const MainWindow& record, int width, int height, UINT dpi) {
+    auto dib = std::make_unique<Dib>(width, height);
+    renderMainWindowAtDpi(record, dib->dc(), width, height, dpi);
+    GdiFlush();
+    return dib;
+}
+
+void addCandidates(MainWindow& record, int count) {
+    for (int i = 0; i < count; ++i)
+        record.candidates.push_back(
+            GameCandidate{L"D:\\SteamLibrary\\steamapps\\common\\Lumivex Orrendale\\game" + std::to_wstring(i), 0, 0, 0});
+}
+
+std::wstring artefactFolder() {
+    const char* build = std::getenv("LUMIVEX_BUILD");
+    std::wstring folder = L"Z:";
+    for (const char* c = build ? build : "/tmp"; *c; ++c) folder += *c == '/' ? L'\\' : wchar_t(*c);
+    folder += L"\\artifacts";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    folder += L"\\ui";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
 }
 
 void prepareRecord(MainWindow& record, LanguageId language) {

@@ -6,8 +6,10 @@
 #include <gdiplus.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "ui/layout.h"
 #include "ui/main_window.h"
 
 namespace ui_testing {
@@ -40,6 +42,15 @@ private:
     std::uint32_t* bits_ = nullptr;
     int width_, height_;
 };
+
+int luminance(std::uint32_t rgb);
+// Pixels clearly darker than the light card inside a rectangle (layout units at a scale): drawn text.
+int inkIn(const Dib& dib, const LayoutRect& r, double scale = 1);
+std::unique_ptr<Dib> render(const MainWindow& record, int width = 920, int height = 620, UINT dpi = 96);
+// Candidates ...\game0, ...\game1 ... in a Steam library on D:.
+void addCandidates(MainWindow& record, int count);
+// <build>\artifacts\ui, for screenshots.
+std::wstring artefactFolder();
 
 // Fills the parts of a record that start-up would: instance, language and its font family.
 void prepareRecord(MainWindow& record, LanguageId language);

