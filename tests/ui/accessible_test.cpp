@@ -131,7 +131,8 @@ std::vector<Want> wanted(const std::string& words, LanguageId language, const Ma
         else if (w == "nofolder") text(t[installLocation], l.locationLabel), text(t[noGameFolder], l.sourceLine);
         else if (w == "two") text(std::wstring(t[detectedLocations]) + L"  1 / " + std::to_wstring(facts.folders), l.counterLine),
                              button(b.previous, l.prevButton, on), button(b.next, l.nextButton, on);
-        else if (w == "folders") button(t[chooseFolder], l.chooseFolderButton, on), button(t[detectAgain], l.detectAgainButton, on);
+        else if (w == "folders")
+            button(t[chooseFolder], l.chooseFolderButton, on), button(t[detectAgain], l.detectAgainButton, on);
         else if (w == "ready") text(t[readyToInstall], l.statusLine);
         else if (w == "overwrite") text(t[patchWillOverwrite], l.statusLine);
         else if (w == "done") text(t[installComplete] + std::wstring(L" \u00B7 ") + t[canStartGame], l.statusLine);
@@ -187,7 +188,8 @@ void expectFoundAtTheirCentres(const std::vector<Seen>& seen) {
 HWND windowOf(DWORD process, const wchar_t* className) {
     HWND found = nullptr;
     pumpUntil([&] {
-        for (HWND w = FindWindowExW(nullptr, nullptr, className, nullptr); w && !found; w = FindWindowExW(nullptr, w, className, nullptr)) {
+        for (HWND w = FindWindowExW(nullptr, nullptr, className, nullptr); w && !found;
+             w = FindWindowExW(nullptr, w, className, nullptr)) {
             DWORD owner = 0;
             GetWindowThreadProcessId(w, &owner);
             if (owner == process && IsWindowVisible(w)) found = w;
@@ -371,8 +373,9 @@ TEST(RealInstaller, ReadAndPressedInEveryStateAndLanguage) {
             BSTR title = nullptr;
             EXPECT_EQ(screen->get_accName(child(CHILDID_SELF), &title), S_OK);
             EXPECT_EQ(take(title), textsFor(language)[windowTitle]);
-            expectScreen(readAll(screen.get()), wanted(words, language, computeLayout(client.right / scale, client.bottom / scale, state), facts),
-                         scale, main, words + " in " + std::to_string(language));
+            const MainLayout layout = computeLayout(client.right / scale, client.bottom / scale, state);
+            expectScreen(readAll(screen.get()), wanted(words, language, layout, facts), scale, main,
+                         words + " in " + std::to_string(language));
         }
     };
     everyLanguage(Ready, "missing manual" + two + " folders install-");
@@ -467,9 +470,10 @@ TEST(Accessible, EveryStateInEveryLanguage) {
             for (UINT dpi : {96u, 144u}) {
                 // Two runs with the picture, one plain, so both backgrounds are on file.
                 if (language != 2 || dpi != 96) live.record.background = picture;
-                const std::string name = std::string(scene.name) + "-" + (language == 0 ? "zh-CN" : language == 1 ? "zh-TW" : "en");
+                const std::string name = scene.name;
                 saved += render(live.record, MulDiv(920, dpi, 96), MulDiv(620, dpi, 96), dpi)
-                             ->savePng(artefactFolder() + L"\\" + std::wstring(name.begin(), name.end()) + L"-" + std::to_wstring(dpi) + L".png");
+                             ->savePng(artefactFolder() + L"\\" + std::wstring(name.begin(), name.end()) + L"-" +
+                                       languageCode(language) + L"-" + std::to_wstring(dpi) + L".png");
                 live.record.background = BackgroundImage{};  // owned by this test, not by the record
             }
             live.record.music = nullptr;
@@ -540,7 +544,8 @@ bool hearOf(HWND hwnd, DWORD event, const std::wstring& expected, bool value = f
 // with the window: the taskbar's interface is released and the accessible object fails cleanly.
 TEST(Accessible, ReadersAndTheTaskbarFollowTheCopy) {
     setTaskbarSinkFactory([]() -> std::unique_ptr<TaskbarSink> { return std::make_unique<RecordingSink>(); });
-    const HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, &listen, GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    const HWINEVENTHOOK hook =
+        SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, &listen, GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
     Accessible kept;
     {
         LiveWindow live(2, true);
@@ -590,7 +595,8 @@ TEST(Accessible, ReadersAndTheTaskbarFollowTheCopy) {
         live.send(WM_APP_COPY_DONE);  // a second end message finds no job and changes nothing
         EXPECT_EQ(live.record.state, Cancelled);
         copy({700}, [](InstallJob& job) { job.errorCode = ERROR_DISK_FULL; });
-        EXPECT_TRUE(hearOf(live.hwnd, EVENT_SYSTEM_ALERT, textsFor(0)[copyFailed] + std::wstring(L": ") + systemErrorText(ERROR_DISK_FULL)));
+        EXPECT_TRUE(hearOf(live.hwnd, EVENT_SYSTEM_ALERT,
+                           textsFor(0)[copyFailed] + std::wstring(L": ") + systemErrorText(ERROR_DISK_FULL)));
         live.send(WM_KEYDOWN, VK_F5);  // the next action
         const std::vector<std::pair<bool, ULONGLONG>> expected = {
             {true, TBPF_NORMAL}, {false, 500}, {false, 600}, {false, 700}, {true, TBPF_NOPROGRESS},
