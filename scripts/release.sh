@@ -48,9 +48,8 @@ elif [ -n "$passfile$timestamp" ]; then
   usage "--sign-password-file and --timestamp need --sign-pfx"
 fi
 
-cd "$root"
 if [ -z "$exe" ]; then
-  cmake --preset release -B "$build" >/dev/null
+  cmake --preset release -S "$root" -B "$build" >/dev/null
   cmake --build "$build" --target LumivexPatchInstaller >/dev/null
   exe="$build/LumivexPatchInstaller.exe"
 fi
