@@ -102,8 +102,8 @@ if [ -n "$pfx" ]; then
   fi
   if ! osslsigncode verify -CAfile "$tmp/chain.pem" -in "$tmp/signed.exe" >"$tmp/verify" 2>&1 ||
      ! pe_state "$tmp/signed.exe" >/dev/null; then
-    grep -i -e 'verif' -e 'error' "$tmp/verify" | grep -v '^[0-9A-F]*:error:' | tail -n 4 >&2
-    die "the signed exe does not verify against the certificate's chain (does $pfx hold the CA certificates that issued it?)"
+    grep -i -e 'verif' -e 'error' -e 'CRL' "$tmp/verify" | grep -v '^[0-9A-F]*:error:' | tail -n 5 >&2
+    die "the signed exe does not verify against the certificate's chain (the PFX must hold the CA certificates that issued it, and the CA's revocation list must be reachable)"
   fi
   exe="$tmp/signed.exe"
   signer=$(grep -m1 'Subject:' "$tmp/verify" | sed 's/.*Subject: *//')
