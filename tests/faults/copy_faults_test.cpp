@@ -21,9 +21,6 @@ using testing_support::ScratchFolder;
 
 namespace {
 
-constexpr std::uint64_t MiB = 1024 * 1024;
-
-
 // Wine's real CopyFileExW with a gate on each side, so a test can change the world after the
 // pre-flight checks but before the copy, and after the copy but before the worker's size check.
 struct CopyGate {
@@ -101,12 +98,6 @@ void expectFailureShown(const MainWindow& record, const BoxWatcher& boxes, DWORD
     EXPECT_EQ(boxes.boxes()[0].text, text);
     EXPECT_EQ(boxes.boxes()[0].caption, englishText(windowTitle));
     EXPECT_EQ(boxes.boxes()[0].style(), static_cast<UINT>(MB_OK | MB_ICONERROR));
-}
-
-std::uint64_t freeBytes(const std::wstring& folder) {
-    ULARGE_INTEGER available{};
-    GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr);
-    return available.QuadPart;
 }
 
 // Fills the disk of `folder` until only `leave` bytes are free.

@@ -107,6 +107,12 @@ void useLayout(MainWindow& record, const GameLayout& layout, const std::wstring&
     record.selectedIndex = 0;
 }
 
+std::uint64_t freeBytes(const std::wstring& folder) {
+    ULARGE_INTEGER available{};
+    GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr);
+    return available.QuadPart;
+}
+
 std::string patternBytes(size_t size, unsigned seed) {
     std::string bytes(size, '\0');
     unsigned value = seed * 2654435761u + 1u;

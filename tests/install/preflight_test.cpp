@@ -11,7 +11,6 @@ using testing_support::BoxWatcher;
 using testing_support::ScratchFolder;
 
 namespace {
-constexpr std::uint64_t MiB = 1024 * 1024;
 constexpr std::uint64_t GiB = 1024 * MiB;
 }  // namespace
 

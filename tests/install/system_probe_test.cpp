@@ -15,17 +15,6 @@ using testing_support::BoxWatcher;
 using testing_support::environmentVariable;
 using testing_support::ScratchFolder;
 
-namespace {
-
-std::uint64_t freeBytes(const std::wstring& folder) {
-    ULARGE_INTEGER available{};
-    GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr);
-    return available.QuadPart;
-}
-
-constexpr std::uint64_t MiB = 1024 * 1024;
-}  // namespace
-
 // LUMIVEX_TWIN_FOLDER (C:\...) and LUMIVEX_TWIN_DRIVE (X:) name one folder twice;
 // LUMIVEX_TWIN_LINK is a symbolic link to its "game" folder.
 TEST(TwinDrive, SameFileThroughSecondDriveAndLink) {
