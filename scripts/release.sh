@@ -13,7 +13,9 @@
 #   --exe                 pack (and sign) this exe instead of building the release preset.
 #   without patch.rpa a generated SAMPLE patch is packed (it is labelled as such).
 #   LUMIVEX_RELEASE_BUILD may name another build directory for the release preset.
-# Whatever fails (a damaged exe, a wrong password, a signature that does not verify), nothing is packed.
+# Before packing, the exe is started once under Wine (scripts/start-check.sh); where this machine
+# cannot run it, the script says so. Whatever fails (a damaged exe, a wrong password, a signature that
+# does not verify, an exe that does not start), nothing is packed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${LUMIVEX_RELEASE_BUILD:-$root/build/release}"
@@ -118,6 +120,18 @@ elif [ "$state" = signed ]; then
 else
   echo "release: no --sign-pfx given: packing the exe unsigned (players see SmartScreen and \"Unknown publisher\")"
 fi
+
+# The exe players get must have started once: a window, and exit code 0 when closed.
+set +e
+"$root/scripts/start-check.sh" "$exe" >"$tmp/start" 2>&1
+started=$?
+set -e
+cat "$tmp/start"
+case $started in
+  0) ;;
+  77) echo "release: packing an exe that could not be started on this machine (see above)" ;;
+  *) die "the exe did not start cleanly under Wine" ;;
+esac
 
 "$py" "$root/tests/release/pack.py" "$exe" "$patch" "$out.partial"
 mv -f "$out.partial" "$out"

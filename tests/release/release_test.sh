@@ -11,10 +11,11 @@ fail() { echo "FAIL: $*"; exit 1; }
 release() { "$src/scripts/release.sh" "$@" > "$work/out/log" 2>&1 || { cat "$work/out/log"; fail "release.sh $* failed"; }; }
 
 head -c 1500000 /dev/urandom > "$work/out/patch.rpa"
-export LUMIVEX_RELEASE_BUILD="$work/build-a"
+export LUMIVEX_RELEASE_BUILD="$work/build-a" LUMIVEX_HARNESS="${LUMIVEX_BUILD}"
 release "$work/out/patch.rpa" "$work/out/one.zip"
 grep -q SAMPLE "$work/out/log" && fail "a given patch was reported as a sample"
 grep -q "packing the exe unsigned" "$work/out/log" || fail "an unsigned pack was not announced"
+grep -q "start check: the window appeared" "$work/out/log" || fail "the shipped exe was not started before packing"
 
 # A second build from scratch links the same bytes (no timestamps, no build paths).
 rm -rf "$work/build-b"
@@ -85,5 +86,6 @@ refused "missing patch" "missing or empty" "$work/out/missing.rpa"
 refused "wrong password" "wrong password" --sign-pfx "$PWD/sign.pfx" --sign-password-file "$PWD/badpass" "$work/out/patch.rpa"
 refused "PFX without its CA" "does not verify" --sign-pfx "$PWD/leaf.pfx" --sign-password-file "$PWD/pass" "$work/out/patch.rpa"
 refused "exe with one bit flipped" "cut short" "${sign[@]}" --exe "$work/out/flipped.exe" "$work/out/patch.rpa"
+refused "an exe that shows no window" "did not start" --exe "$LUMIVEX_BUILD/tests/wintool.exe" "$work/out/patch.rpa"
 refused "timestamp server down" "timestamp server" "${sign[@]}" --timestamp http://127.0.0.1:9/ "$work/out/patch.rpa"
 echo "release ok: $(stat -c %s "$work/out/one.zip") bytes, $kind; signed by $(grep -m1 -o "Subject: .*" "$work/out/x64/LumivexPatchInstaller.exe.verify")"
