@@ -105,6 +105,13 @@ void addCandidates(MainWindow& record, int count) {
             GameCandidate{L"D:\\SteamLibrary\\steamapps\\common\\Lumivex Orrendale\\game" + std::to_wstring(i), 0, 0, 0});
 }
 
+int differingPixels(const Dib& a, const Dib& b) {
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) count += a.pixel(x, y) != b.pixel(x, y);
+    return count;
+}
+
 // Fixed points of the 920 by 620 canvas at 96 DPI.
 const POINT kStatusDot{71, 171};
 const POINT kPrimarySample{100, 490};
@@ -330,11 +337,8 @@ TEST(Paint, EveryStateInEveryLanguageWithTheKeptPictureAsDrawnAfresh) {
     };
     // Client sizes in turn, the last one also at another DPI: the kept picture must follow each
     // change. Screens of the smallest and of the scaled one are saved.
-    const struct {
-        int w, h;
-        UINT dpi;
-        bool saved;
-    } sizes[] = {{920, 620, 96, true}, {1160, 700, 96, false}, {1740, 1050, 96, false}, {1740, 1050, 144, true}};
+    const struct { int w, h; UINT dpi; bool saved; } sizes[] = {
+        {920, 620, 96, true}, {1160, 700, 96, false}, {1740, 1050, 96, false}, {1740, 1050, 144, true}};
     BackgroundImage picture;
     loadBackgroundImage(picture, GetModuleHandleW(nullptr));
     EXPECT_NE(picture.image, nullptr);
@@ -351,11 +355,8 @@ TEST(Paint, EveryStateInEveryLanguageWithTheKeptPictureAsDrawnAfresh) {
                 if (withPicture) record.background = picture;
                 auto fresh = render(record, size.w, size.h, size.dpi);
                 auto kept = render(record, size.w, size.h, size.dpi, &cache);
-                int differing = 0;
-                for (int y = 0; y < size.h; ++y)
-                    for (int x = 0; x < size.w; ++x) differing += fresh->pixel(x, y) != kept->pixel(x, y);
-                EXPECT_EQ(differing, 0) << size.w << "x" << size.h << " at " << size.dpi << " DPI, "
-                                        << languageCode(language) << ", " << scene.name;
+                EXPECT_EQ(differingPixels(*fresh, *kept), 0) << size.w << "x" << size.h << " at " << size.dpi
+                                                             << " DPI, " << languageCode(language) << ", " << scene.name;
                 EXPECT_EQ(cache.bitmap != nullptr, withPicture);
                 // The title is drawn in every language (CJK glyphs come from the mapped font).
                 const float scale = scaleFor(float(size.w), float(size.h), float(size.dpi));
@@ -369,8 +370,19 @@ TEST(Paint, EveryStateInEveryLanguageWithTheKeptPictureAsDrawnAfresh) {
             }
         }
     }
-    releaseBackgroundImage(picture);
     EXPECT_EQ(saved, 7 * 3 * 2);
+    // Another picture at the same size and scale replaces the kept one. This one is transparent,
+    // so it shows what lies below it: the kept picture starts from what the paint starts from.
+    Gdiplus::GpBitmap* clear = nullptr;
+    Gdiplus::DllExports::GdipCreateBitmapFromScan0(16, 9, 0, PixelFormat32bppARGB, nullptr, &clear);
+    MainWindow record;
+    prepareRecord(record, 2);
+    record.background.image = clear;
+    EXPECT_EQ(differingPixels(*render(record, 1740, 1050, 144), *render(record, 1740, 1050, 144, &cache)), 0);
+    record.background = BackgroundImage{};
+    Gdiplus::DllExports::GdipDisposeImage(clear);
+    destroyMainWindowRecord(record);
+    releaseBackgroundImage(picture);
 }
 
 // --- the live window -------------------------------------------------------------------------
