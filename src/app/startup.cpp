@@ -4,6 +4,7 @@
 #include <dwmapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 #include "app/language_window.h"
@@ -95,6 +96,7 @@ void releaseBackgroundImage(BackgroundImage& holder) {
     holder.stream = nullptr;
     if (holder.memory) GlobalFree(holder.memory);
     holder.memory = nullptr;
+    holder.serial = 0;
 }
 
 void loadBackgroundImage(BackgroundImage& holder, HINSTANCE instance) {
@@ -126,7 +128,10 @@ void loadBackgroundImage(BackgroundImage& holder, HINSTANCE instance) {
     if (Gdiplus::DllExports::GdipLoadImageFromStream(holder.stream, &holder.image) != Gdiplus::Ok) {
         holder.image = nullptr;
         releaseBackgroundImage(holder);
+        return;
     }
+    static std::atomic<std::uint32_t> loads{0};
+    holder.serial = ++loads;
 }
 
 void registerWindowClass(HINSTANCE instance, WNDPROC procedure, const wchar_t* className) {

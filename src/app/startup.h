@@ -4,6 +4,8 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <cstdint>
+
 #include "app/texts.h"
 #include "detect/paths.h"
 
@@ -18,6 +20,8 @@ struct BackgroundImage {
     HGLOBAL memory = nullptr;
     IStream* stream = nullptr;
     Gdiplus::GpImage* image = nullptr;
+    // Which load this is: a picture decoded later may get the address of a freed one.
+    std::uint32_t serial = 0;
 };
 
 struct WindowRect {

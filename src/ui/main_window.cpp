@@ -383,6 +383,7 @@ void destroyMainWindowRecord(MainWindow& window) {
     window.statusMessage.clear();
     window.candidates.clear();
     window.candidates.shrink_to_fit();
+    window.pictureCache = PictureCache{};
     releaseBackgroundImage(window.background);
     if (window.fontFamily) Gdiplus::DllExports::GdipDeleteFontFamily(window.fontFamily);
     window.fontFamily = nullptr;

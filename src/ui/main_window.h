@@ -8,6 +8,7 @@
 #include "app/startup.h"
 #include "app/texts.h"
 #include "detect/detection.h"
+#include "ui/paint.h"
 
 struct MusicPlayer;
 struct InstallJob;
@@ -36,6 +37,8 @@ struct MainWindow {
     MusicPlayer* music = nullptr;
     Gdiplus::GpFontFamily* fontFamily = nullptr;
     BackgroundImage background;
+    // The picture scaled for the last paint; freed with the record.
+    PictureCache pictureCache;
     WidePath exePath;
     WidePath appFolder;
     WidePath patchPath;

@@ -1,5 +1,6 @@
 // The installer screen, painted from the MainWindow record alone. Everything goes into a fresh
-// off-screen bitmap that is copied to the window in one BitBlt, so nothing flickers.
+// off-screen bitmap that is copied to the window in one BitBlt, so nothing flickers. Only the
+// scaled background picture is kept from one paint to the next.
 #include "ui/paint.h"
 
 #include <algorithm>
@@ -20,6 +21,85 @@ namespace {
 const wchar_t* const kPillLabels[3] = {L"\u7B80\u4E2D", L"\u7E41\u4E2D", L"EN"};
 const wchar_t* const kFooterTail = L"  2468020   \u00B7   v1.0.0";
 
+// A GDI+ graphics on a memory context, set up as every paint draws: antialiased shapes, bicubic
+// picture scaling, ClearType text, and layout units scaled to pixels.
+GraphicsPtr makeGraphics(HDC dc, float scale) {
+    GpGraphics* raw = nullptr;
+    if (GdipCreateFromHDC(dc, &raw) != Ok) return nullptr;
+    GraphicsPtr graphics(raw);
+    GdipSetSmoothingMode(raw, SmoothingModeAntiAlias);
+    GdipSetInterpolationMode(raw, InterpolationModeHighQualityBicubic);
+    GdipSetTextRenderingHint(raw, TextRenderingHintClearTypeGridFit);
+    GdipScaleWorldTransform(raw, scale, scale, MatrixOrderPrepend);
+    return graphics;
+}
+
+// The picture scaled to cover the W by H canvas, centred, the overflow cut off. False, with
+// nothing drawn, when there is no picture or it has no size.
+bool drawPicture(GpGraphics* g, GpImage* image, float W, float H) {
+    UINT iw = 0, ih = 0;
+    if (!image || GdipGetImageWidth(image, &iw) != Ok || GdipGetImageHeight(image, &ih) != Ok || !iw || !ih)
+        return false;
+    const float s = std::max(W / iw, H / ih);
+    GdipDrawImageRect(g, image, (W - iw * s) / 2, (H - ih * s) / 2, iw * s, ih * s);
+    return true;
+}
+
+// A memory context with a given bitmap selected into it; restores and frees the context, not the
+// bitmap, on every path.
+struct SelectedBitmap {
+    HDC dc = nullptr;
+    HGDIOBJ previous = nullptr;
+    SelectedBitmap(HDC compatibleWith, HBITMAP bitmap) : dc(CreateCompatibleDC(compatibleWith)) {
+        if (dc) previous = SelectObject(dc, bitmap);
+    }
+    ~SelectedBitmap() {
+        if (previous) SelectObject(dc, previous);
+        if (dc) DeleteDC(dc);
+    }
+    SelectedBitmap(const SelectedBitmap&) = delete;
+    SelectedBitmap& operator=(const SelectedBitmap&) = delete;
+    bool ready() const { return previous != nullptr; }
+};
+
+int bitsPerPixel(HBITMAP bitmap) {
+    BITMAP info{};
+    return GetObjectW(bitmap, sizeof info, &info) ? info.bmBitsPixel : 0;
+}
+
+// The picture on a bitmap made as the paint makes its off-screen one and drawn as the paint draws
+// it there, first thing. Its edge pixels are filtered against what lies below (the new bitmap's
+// black), so only the same start gives the same pixels.
+BitmapPtr drawPictureBitmap(HDC target, GpImage* image, int w, int h, float scale) {
+    BitmapPtr bitmap(CreateCompatibleBitmap(target, w, h));
+    if (!bitmap) return nullptr;
+    SelectedBitmap canvas(target, bitmap.get());
+    if (!canvas.ready()) return nullptr;
+    GraphicsPtr graphics = makeGraphics(canvas.dc, scale);
+    if (!graphics || !drawPicture(graphics.get(), image, w / scale, h / scale)) return nullptr;
+    return bitmap;
+}
+
+// Copies the kept picture into the paint's off-screen bitmap, making it anew first when it was
+// made for another size, scale, picture or pixel format. False when there is no picture to copy;
+// then the cache is left empty.
+bool copyPicture(PictureCache& cache, const BackgroundImage& background, const OffscreenBitmap& canvas, float scale) {
+    if (!background.image) {
+        cache = PictureCache{};
+        return false;
+    }
+    const PictureKey key{canvas.width,     canvas.height,     scale,
+                         background.image, background.serial, bitsPerPixel(canvas.bitmap)};
+    if (!cache.bitmap || !(cache.key == key)) {
+        cache.bitmap.reset();  // the old picture goes first: never more than one is kept
+        cache.bitmap = drawPictureBitmap(canvas.target, background.image, canvas.width, canvas.height, scale);
+        cache.key = key;
+    }
+    if (!cache.bitmap) return false;
+    SelectedBitmap picture(canvas.target, cache.bitmap.get());
+    return picture.ready() && BitBlt(canvas.dc, 0, 0, canvas.width, canvas.height, picture.dc, 0, 0, SRCCOPY);
+}
+
 
 struct Painter {
     const MainWindow& window;
@@ -38,13 +118,7 @@ struct Painter {
     bool hovered(ButtonId id) const { return window.hoverId == id; }
 
     void background() const {
-        GpImage* image = window.background.image;
-        UINT iw = 0, ih = 0;
-        if (image && GdipGetImageWidth(image, &iw) == Ok && GdipGetImageHeight(image, &ih) == Ok && iw && ih) {
-            const float s = std::max(W / iw, H / ih);
-            GdipDrawImageRect(g, image, (W - iw * s) / 2, (H - ih * s) / 2, iw * s, ih * s);
-            return;
-        }
+        if (drawPicture(g, window.background.image, W, H)) return;
         BrushPtr gradient(makeGradientBrush(0, 0, W, H, 0xFFFFFAFC, 0xFFF7E7F0));
         if (gradient) GdipFillRectangle(g, gradient.get(), 0, 0, W, H);
     }
@@ -203,55 +277,48 @@ struct Painter {
 
 }  // namespace
 
-void renderMainWindowAtDpi(const MainWindow& window, HDC target, int width, int height, UINT dpi) {
+void renderMainWindowAtDpi(const MainWindow& window, HDC target, int width, int height, UINT dpi,
+                           PictureCache* cache) {
     const int w = std::max(width, 1), h = std::max(height, 1);
     OffscreenBitmap canvas(target, w, h);
     if (!canvas.ready()) return;
-    {
-        GpGraphics* rawGraphics = nullptr;
-        if (GdipCreateFromHDC(canvas.dc, &rawGraphics) == Ok) {
-            GraphicsPtr graphics(rawGraphics);
-            GdipSetSmoothingMode(rawGraphics, SmoothingModeAntiAlias);
-            GdipSetInterpolationMode(rawGraphics, InterpolationModeHighQualityBicubic);
-            GdipSetTextRenderingHint(rawGraphics, TextRenderingHintClearTypeGridFit);
-            const float scale = scaleFor(static_cast<float>(w), static_cast<float>(h), static_cast<float>(dpi));
-            GdipScaleWorldTransform(rawGraphics, scale, scale, MatrixOrderPrepend);
-
-            const float W = w / scale, H = h / scale;
-            const bool traditional = window.language == 1;
-            Painter painter{window,
-                            rawGraphics,
-                            textsFor(window.language),
-                            computeLayout(W, H, window.state),
-                            W,
-                            H,
-                            traditional ? 0.6f : 0.0f,
-                            traditional ? 0.28f : 0.0f};
-            painter.background();
-            painter.card();
-            painter.patchBox();
-            painter.locationBox();
-            painter.folderButtons();
-            painter.statusLine();
-            painter.progressBar();
-            painter.primaryButton();
-            painter.footer();
-            painter.languageGroup();
-            painter.muteButton();
-        }
+    const float scale = scaleFor(static_cast<float>(w), static_cast<float>(h), static_cast<float>(dpi));
+    const bool pictureCopied = cache && copyPicture(*cache, window.background, canvas, scale);
+    if (GraphicsPtr graphics = makeGraphics(canvas.dc, scale)) {
+        const float W = w / scale, H = h / scale;
+        const bool traditional = window.language == 1;
+        Painter painter{window,
+                        graphics.get(),
+                        textsFor(window.language),
+                        computeLayout(W, H, window.state),
+                        W,
+                        H,
+                        traditional ? 0.6f : 0.0f,
+                        traditional ? 0.28f : 0.0f};
+        if (!pictureCopied) painter.background();
+        painter.card();
+        painter.patchBox();
+        painter.locationBox();
+        painter.folderButtons();
+        painter.statusLine();
+        painter.progressBar();
+        painter.primaryButton();
+        painter.footer();
+        painter.languageGroup();
+        painter.muteButton();
     }
     canvas.present();
 }
 
-void renderMainWindow(const MainWindow& window, HDC target, int width, int height) {
-    renderMainWindowAtDpi(window, target, width, height, windowDpi(window.hwnd));
+void renderMainWindow(const MainWindow& window, HDC target, int width, int height, PictureCache* cache) {
+    renderMainWindowAtDpi(window, target, width, height, windowDpi(window.hwnd), cache);
 }
 
-void paintMainWindow(const MainWindow& window) {
+void paintMainWindow(MainWindow& window) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window.hwnd, &ps);
     RECT client{};
     GetClientRect(window.hwnd, &client);
-    if (dc) renderMainWindow(window, dc, client.right - client.left, client.bottom - client.top);
+    if (dc) renderMainWindow(window, dc, client.right - client.left, client.bottom - client.top, &window.pictureCache);
     EndPaint(window.hwnd, &ps);
 }

@@ -69,13 +69,7 @@ LiveWindow::LiveWindow(LanguageId language, bool visible, int clientWidth, int c
     prepareRecord(record, language);
     hwnd = createMainWindow(record, WindowRect{20, 20, clientWidth, clientHeight});
     if (!hwnd) return;
-    RECT outer{}, client{};
-    GetWindowRect(hwnd, &outer);
-    GetClientRect(hwnd, &client);
-    const int extraWidth = (outer.right - outer.left) - client.right;
-    const int extraHeight = (outer.bottom - outer.top) - client.bottom;
-    SetWindowPos(hwnd, nullptr, 20, 20, clientWidth + extraWidth, clientHeight + extraHeight,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    setClientSize(clientWidth, clientHeight);
     if (visible) {
         ShowWindow(hwnd, SW_SHOWNOACTIVATE);
         UpdateWindow(hwnd);
@@ -89,6 +83,14 @@ LiveWindow::~LiveWindow() {
     while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
     destroyMainWindowRecord(record);
+}
+
+void LiveWindow::setClientSize(int width, int height) {
+    RECT outer{}, client{};
+    GetWindowRect(hwnd, &outer);
+    GetClientRect(hwnd, &client);
+    SetWindowPos(hwnd, nullptr, 20, 20, width + (outer.right - outer.left) - client.right,
+                 height + (outer.bottom - outer.top) - client.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void LiveWindow::clickAt(float x, float y) {

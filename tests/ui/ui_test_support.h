@@ -55,6 +55,8 @@ public:
     MainWindow record;
     HWND hwnd = nullptr;  // kept after the record forgets it, to ask whether the window still exists
     LRESULT send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) { return SendMessageW(hwnd, message, wParam, lParam); }
+    // Moves the window to (20, 20) with this client size.
+    void setClientSize(int width, int height);
     // Releases the left button at a point given in client pixels.
     void clickAt(float x, float y);
     // Marks the client as painted, so that a later invalidation shows up in the update region.

@@ -91,9 +91,10 @@ int inkIn(const Dib& dib, const LayoutRect& r, double scale = 1) {
     return count;
 }
 
-std::unique_ptr<Dib> render(const MainWindow& record, int width = 920, int height = 620, UINT dpi = 96) {
+std::unique_ptr<Dib> render(const MainWindow& record, int width = 920, int height = 620, UINT dpi = 96,
+                            PictureCache* cache = nullptr) {
     auto dib = std::make_unique<Dib>(width, height);
-    renderMainWindowAtDpi(record, dib->dc(), width, height, dpi);
+    renderMainWindowAtDpi(record, dib->dc(), width, height, dpi, cache);
     GdiFlush();
     return dib;
 }
@@ -102,6 +103,13 @@ void addCandidates(MainWindow& record, int count) {
     for (int i = 0; i < count; ++i)
         record.candidates.push_back(
             GameCandidate{L"D:\\SteamLibrary\\steamapps\\common\\Lumivex Orrendale\\game" + std::to_wstring(i), 0, 0, 0});
+}
+
+int differingPixels(const Dib& a, const Dib& b) {
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) count += a.pixel(x, y) != b.pixel(x, y);
+    return count;
 }
 
 // Fixed points of the 920 by 620 canvas at 96 DPI.
@@ -301,7 +309,9 @@ TEST(Paint, TextNeedsAFontFamily) {
     EXPECT_TRUE(colourNear(dib->pixel(kStatusDot.x, kStatusDot.y), opaque(0xE85B76), 3));
 }
 
-TEST(Paint, ScreenshotsOfEveryStateInEveryLanguage) {
+// Every state in every language at three client sizes, painted through one kept picture and
+// rendered afresh: both agree in every pixel.
+TEST(Paint, EveryStateInEveryLanguageWithTheKeptPictureAsDrawnAfresh) {
     const std::wstring folder = artefactFolder();
     struct Scene {
         const wchar_t* name;
@@ -325,33 +335,54 @@ TEST(Paint, ScreenshotsOfEveryStateInEveryLanguage) {
              r.statusMessage = L"Copy failed: There is not enough space on the disk. (0x00000070)";
          }},
     };
+    // Client sizes in turn, the last one also at another DPI: the kept picture must follow each
+    // change. Screens of the smallest and of the scaled one are saved.
+    const struct { int w, h; UINT dpi; bool saved; } sizes[] = {
+        {920, 620, 96, true}, {1160, 700, 96, false}, {1740, 1050, 96, false}, {1740, 1050, 144, true}};
     BackgroundImage picture;
     loadBackgroundImage(picture, GetModuleHandleW(nullptr));
     EXPECT_NE(picture.image, nullptr);
+    PictureCache cache;
     int saved = 0;
-    for (const Scene& scene : scenes) {
-        for (LanguageId language : {0, 1, 2}) {
-            for (UINT dpi : {96u, 144u}) {
+    for (const auto& size : sizes) {
+        for (const Scene& scene : scenes) {
+            for (LanguageId language : {0, 1, 2}) {
                 MainWindow record;
                 prepareRecord(record, language);
                 scene.setUp(record);
-                // Two runs with the picture, one plain, so both backgrounds are on file.
-                const bool withPicture = language != 2 || dpi != 96;
+                // One plain screen per size, so both backgrounds are on file; it leaves nothing kept.
+                const bool withPicture = language != 2 || &scene != scenes;
                 if (withPicture) record.background = picture;
-                const int w = MulDiv(920, dpi, 96), h = MulDiv(620, dpi, 96);
-                auto dib = render(record, w, h, dpi);
+                auto fresh = render(record, size.w, size.h, size.dpi);
+                auto kept = render(record, size.w, size.h, size.dpi, &cache);
+                EXPECT_EQ(differingPixels(*fresh, *kept), 0) << size.w << "x" << size.h << " at " << size.dpi
+                                                             << " DPI, " << languageCode(language) << ", " << scene.name;
+                EXPECT_EQ(cache.bitmap != nullptr, withPicture);
                 // The title is drawn in every language (CJK glyphs come from the mapped font).
-                EXPECT_GT(inkIn(*dib, {48, 28 + 45, 100, 54}, dpi / 96.0), 100);
+                const float scale = scaleFor(float(size.w), float(size.h), float(size.dpi));
+                const float cardTop = computeLayout(size.w / scale, size.h / scale, record.state).card.top;
+                EXPECT_GT(inkIn(*fresh, {48, cardTop + 45, 100, 54}, scale), 100);
                 const std::wstring path = folder + L"\\" + scene.name + L"-" + languageCode(language) + L"-" +
-                                          std::to_wstring(dpi) + L".png";
-                if (dib->savePng(path)) ++saved;
+                                          std::to_wstring(size.dpi) + L".png";
+                if (size.saved && fresh->savePng(path)) ++saved;
                 record.background = BackgroundImage{};  // owned by this test, not by the record
                 destroyMainWindowRecord(record);
             }
         }
     }
-    releaseBackgroundImage(picture);
     EXPECT_EQ(saved, 7 * 3 * 2);
+    // Another picture at the same size and scale replaces the kept one. This one is transparent,
+    // so it shows what lies below it: the kept picture starts from what the paint starts from.
+    Gdiplus::GpBitmap* clear = nullptr;
+    Gdiplus::DllExports::GdipCreateBitmapFromScan0(16, 9, 0, PixelFormat32bppARGB, nullptr, &clear);
+    MainWindow record;
+    prepareRecord(record, 2);
+    record.background.image = clear;
+    EXPECT_EQ(differingPixels(*render(record, 1740, 1050, 144), *render(record, 1740, 1050, 144, &cache)), 0);
+    record.background = BackgroundImage{};
+    Gdiplus::DllExports::GdipDisposeImage(clear);
+    destroyMainWindowRecord(record);
+    releaseBackgroundImage(picture);
 }
 
 // --- the live window -------------------------------------------------------------------------
