@@ -45,53 +45,34 @@ private:
 };
 
 namespace owned_traits {
-struct Kernel {  // threads, events, processes: null when absent
+template <typename H, BOOL(WINAPI* Close)(H)>  // threads, events: null when absent
+struct NullIsEmpty { using Handle = H; static H empty() { return nullptr; } static void close(H h) { Close(h); } };
+template <BOOL(WINAPI* Close)(HANDLE)>  // CreateFileW and FindFirstFileW fail with INVALID_HANDLE_VALUE
+struct InvalidIsEmpty {
     using Handle = HANDLE;
-    static Handle empty() { return nullptr; }
-    static void close(Handle h) { CloseHandle(h); }
+    static HANDLE empty() { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) { Close(h); }
 };
-struct File {  // CreateFileW reports failure as INVALID_HANDLE_VALUE
-    using Handle = HANDLE;
-    static Handle empty() { return INVALID_HANDLE_VALUE; }
-    static void close(Handle h) { CloseHandle(h); }
+inline BOOL WINAPI closeKey(HKEY key) { return RegCloseKey(key) == ERROR_SUCCESS; }
+inline BOOL WINAPI freeGlobal(HGLOBAL memory) { return GlobalFree(memory) == nullptr; }
+template <typename P>
+struct Local {
+    using Handle = P;
+    static P empty() { return nullptr; }
+    static void close(P p) { LocalFree(reinterpret_cast<HLOCAL>(p)); }
 };
-struct Find {
-    using Handle = HANDLE;
-    static Handle empty() { return INVALID_HANDLE_VALUE; }
-    static void close(Handle h) { FindClose(h); }
-};
-struct RegistryKey {
-    using Handle = HKEY;
-    static Handle empty() { return nullptr; }
-    static void close(Handle h) { RegCloseKey(h); }
-};
-struct GlobalMemory {
-    using Handle = HGLOBAL;
-    static Handle empty() { return nullptr; }
-    static void close(Handle h) { GlobalFree(h); }
-};
-template <typename Pointer>
-struct LocalMemory {
-    using Handle = Pointer;
-    static Handle empty() { return nullptr; }
-    static void close(Handle h) { LocalFree(reinterpret_cast<HLOCAL>(h)); }
-};
-template <typename Pointer>
-struct CoTaskMemory {
-    using Handle = Pointer;
-    static Handle empty() { return nullptr; }
-    static void close(Handle h) { CoTaskMemFree(h); }
-};
+template <typename P>
+struct CoTask { using Handle = P; static P empty() { return nullptr; } static void close(P p) { CoTaskMemFree(p); } };
 }  // namespace owned_traits
 
-using ThreadHandle = Owned<owned_traits::Kernel>;
-using FileHandle = Owned<owned_traits::File>;
-using FindHandle = Owned<owned_traits::Find>;
-using RegistryKey = Owned<owned_traits::RegistryKey>;
-using GlobalMemory = Owned<owned_traits::GlobalMemory>;
+using ThreadHandle = Owned<owned_traits::NullIsEmpty<HANDLE, CloseHandle>>;
+using FileHandle = Owned<owned_traits::InvalidIsEmpty<CloseHandle>>;
+using FindHandle = Owned<owned_traits::InvalidIsEmpty<FindClose>>;
+using RegistryKey = Owned<owned_traits::NullIsEmpty<HKEY, owned_traits::closeKey>>;
+using GlobalMemory = Owned<owned_traits::NullIsEmpty<HGLOBAL, owned_traits::freeGlobal>>;
 template <typename Pointer>
-using LocalMemory = Owned<owned_traits::LocalMemory<Pointer>>;  // FormatMessageW, CommandLineToArgvW
-using CoTaskText = Owned<owned_traits::CoTaskMemory<PWSTR>>;      // strings the shell allocates
+using LocalMemory = Owned<owned_traits::Local<Pointer>>;  // FormatMessageW, CommandLineToArgvW
+using CoTaskText = Owned<owned_traits::CoTask<PWSTR>>;      // strings the shell allocates
 
 // One reference to a COM interface, released when it goes out of scope.
 template <typename Interface>
@@ -126,26 +107,19 @@ private:
 };
 
 // The flat GDI+ objects: whatever a drawing operation creates is deleted when it goes out of scope.
-struct GdipGraphicsDeleter { void operator()(Gdiplus::GpGraphics* p) const { Gdiplus::DllExports::GdipDeleteGraphics(p); } };
-struct GdipBrushDeleter { void operator()(Gdiplus::GpBrush* p) const { Gdiplus::DllExports::GdipDeleteBrush(p); } };
-struct GdipPenDeleter { void operator()(Gdiplus::GpPen* p) const { Gdiplus::DllExports::GdipDeletePen(p); } };
-struct GdipPathDeleter { void operator()(Gdiplus::GpPath* p) const { Gdiplus::DllExports::GdipDeletePath(p); } };
-struct GdipFontDeleter { void operator()(Gdiplus::GpFont* p) const { Gdiplus::DllExports::GdipDeleteFont(p); } };
-struct GdipStringFormatDeleter {
-    void operator()(Gdiplus::GpStringFormat* p) const { Gdiplus::DllExports::GdipDeleteStringFormat(p); }
-};
-struct GdipFontFamilyDeleter {
-    void operator()(Gdiplus::GpFontFamily* p) const { Gdiplus::DllExports::GdipDeleteFontFamily(p); }
-};
-struct GdipImageDeleter { void operator()(Gdiplus::GpImage* p) const { Gdiplus::DllExports::GdipDisposeImage(p); } };
-using GraphicsPtr = std::unique_ptr<Gdiplus::GpGraphics, GdipGraphicsDeleter>;
-using BrushPtr = std::unique_ptr<Gdiplus::GpBrush, GdipBrushDeleter>;
-using PenPtr = std::unique_ptr<Gdiplus::GpPen, GdipPenDeleter>;
-using PathPtr = std::unique_ptr<Gdiplus::GpPath, GdipPathDeleter>;
-using FontPtr = std::unique_ptr<Gdiplus::GpFont, GdipFontDeleter>;
-using StringFormatPtr = std::unique_ptr<Gdiplus::GpStringFormat, GdipStringFormatDeleter>;
-using FontFamilyPtr = std::unique_ptr<Gdiplus::GpFontFamily, GdipFontFamilyDeleter>;
-using ImagePtr = std::unique_ptr<Gdiplus::GpImage, GdipImageDeleter>;
+template <typename T, Gdiplus::GpStatus(WINGDIPAPI* Delete)(T*)>
+struct GdipDeleter { void operator()(T* p) const { Delete(p); } };
+template <typename T, Gdiplus::GpStatus(WINGDIPAPI* Delete)(T*)>
+using GdipPtr = std::unique_ptr<T, GdipDeleter<T, Delete>>;
+namespace gdip = Gdiplus::DllExports;
+using GraphicsPtr = GdipPtr<Gdiplus::GpGraphics, gdip::GdipDeleteGraphics>;
+using BrushPtr = GdipPtr<Gdiplus::GpBrush, gdip::GdipDeleteBrush>;
+using PenPtr = GdipPtr<Gdiplus::GpPen, gdip::GdipDeletePen>;
+using PathPtr = GdipPtr<Gdiplus::GpPath, gdip::GdipDeletePath>;
+using FontPtr = GdipPtr<Gdiplus::GpFont, gdip::GdipDeleteFont>;
+using StringFormatPtr = GdipPtr<Gdiplus::GpStringFormat, gdip::GdipDeleteStringFormat>;
+using FontFamilyPtr = GdipPtr<Gdiplus::GpFontFamily, gdip::GdipDeleteFontFamily>;
+using ImagePtr = GdipPtr<Gdiplus::GpImage, gdip::GdipDisposeImage>;
 
 // GDI+ for the lifetime of the object; test with operator bool whether it started.
 class GdiplusSession {
