@@ -1,13 +1,13 @@
 #pragma once
 #include <windows.h>
 
+#include "app/product.h"
 #include "app/texts.h"
 
 // Asks for the interface language: 0, 1 or 2, or -1 when the window was closed without a choice.
 LanguageId chooseLanguage(HINSTANCE instance);
 LRESULT CALLBACK languageWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-constexpr const wchar_t* kLanguageWindowClass = L"LumivexPatchInstallerLanguage";
 constexpr float kLanguageCanvasWidth = 650.0f;
 constexpr float kLanguageCanvasHeight = 280.0f;
 

@@ -11,11 +11,6 @@
 namespace {
 std::atomic<CopyFileFunction> copyFileFunction{&CopyFileExW};
 
-void freeJob(MainWindow& window) {
-    delete window.copyJob;
-    window.copyJob = nullptr;
-}
-
 // What a file looked like before the copy, to tell afterwards whether the copy wrote to it.
 struct FileState {
     bool exists = false;
@@ -51,9 +46,8 @@ void removeBrokenCopy(const std::wstring& destination, const FileState& before, 
 
 void joinWorker(MainWindow& window) {
     if (!window.workerThread) return;
-    WaitForSingleObject(window.workerThread, INFINITE);
-    CloseHandle(window.workerThread);
-    window.workerThread = nullptr;
+    WaitForSingleObject(window.workerThread.get(), INFINITE);
+    window.workerThread.reset();
 }
 }  // namespace
 
@@ -113,39 +107,51 @@ void requestCancel(MainWindow& window) {
 void stopWorker(MainWindow& window) {
     requestCancel(window);
     joinWorker(window);
-    freeJob(window);
+    window.copyJob.reset();
+}
+
+CopyEnd decideCopyEnd(const CopyResult& result, const LocalizedText& texts, const std::wstring& errorText) {
+    if (result.succeeded) return {Complete, std::wstring(), CopyOffer::Nothing};
+    if (result.cancelled) return {Cancelled, std::wstring(), CopyOffer::Nothing};
+    const DWORD error = result.error;
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+        return {Failed, std::wstring(texts[TextSlot::patchInUse]) + L" " + errorText, CopyOffer::WarningBox};
+    const std::wstring status = std::wstring(texts[TextSlot::copyFailed]) + L": " + errorText;
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_PRIVILEGE_NOT_HELD) return {Failed, status, CopyOffer::Elevation};
+    return {Failed, status, CopyOffer::ErrorBox};
 }
 
 void handleCopyDone(MainWindow& window) {
     if (!window.copyJob) return;
     // Joining first makes the worker's results visible and guarantees it is done with the job.
     joinWorker(window);
-    const bool succeeded = window.copyJob->succeeded != 0;
-    const bool cancelled = window.copyJob->cancelled != 0;
-    const DWORD error = window.copyJob->errorCode;
-    freeJob(window);
+    const CopyResult result{window.copyJob->succeeded != 0, window.copyJob->cancelled != 0, window.copyJob->errorCode};
+    window.copyJob.reset();
 
-    const LocalizedText& texts = textsFor(window.language);
-    if (succeeded) {
-        window.state = Complete;
+    const bool failed = !result.succeeded && !result.cancelled;
+    const CopyEnd end =
+        decideCopyEnd(result, textsFor(window.language), failed ? systemErrorText(result.error) : std::wstring());
+    window.state = end.state;
+    if (end.state == Complete) {
         window.progressPerMille = 1000;
         window.targetHasPatch = true;
-    } else if (cancelled) {
-        window.state = Cancelled;
+    } else {
         // The hint line must not go on promising a patch that the failed copy took away.
         refreshTargetFlags(window);
-    } else {
-        window.state = Failed;
-        refreshTargetFlags(window);
-        window.statusMessage = std::wstring(texts[copyFailed]) + L": " + systemErrorText(error);
-        if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
-            window.statusMessage = std::wstring(texts[patchInUse]) + L" " + systemErrorText(error);
-            showMessage(window, window.statusMessage, MB_ICONWARNING);
-        } else if (error == ERROR_ACCESS_DENIED || error == ERROR_PRIVILEGE_NOT_HELD) {
-            restartElevated(window);
-        } else {
-            showMessage(window, window.statusMessage, MB_ICONERROR);
-        }
+    }
+    if (end.state == Failed) window.statusMessage = end.statusMessage;
+    switch (end.offer) {
+    case CopyOffer::WarningBox:
+        showMessage(window, window.statusMessage, MB_ICONWARNING);
+        break;
+    case CopyOffer::ErrorBox:
+        showMessage(window, window.statusMessage, MB_ICONERROR);
+        break;
+    case CopyOffer::Elevation:
+        restartElevated(window);
+        break;
+    case CopyOffer::Nothing:
+        break;
     }
     invalidate(window);
 }

@@ -2,9 +2,13 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
+#include "app/texts.h"
+
 struct MainWindow;
+enum InstallerState : std::int32_t;
 
 constexpr UINT WM_APP_COPY_PROGRESS = WM_APP + 10;  // wParam: per-mille 0..1000
 constexpr UINT WM_APP_COPY_DONE = WM_APP + 11;
@@ -31,4 +35,24 @@ DWORD CALLBACK copyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalByte
                             DWORD callbackReason, HANDLE sourceFile, HANDLE destinationFile, LPVOID data);
 void requestCancel(MainWindow& window);
 void stopWorker(MainWindow& window);
+
+// What the worker left in its job.
+struct CopyResult {
+    bool succeeded = false;
+    bool cancelled = false;
+    DWORD error = 0;
+};
+
+enum class CopyOffer { Nothing, WarningBox, ErrorBox, Elevation };
+
+// The end of a copy: the new state, the status text (set only for Failed), and what to offer.
+struct CopyEnd {
+    InstallerState state;
+    std::wstring statusMessage;
+    CopyOffer offer = CopyOffer::Nothing;
+};
+
+// errorText: the system's text for result.error (systemErrorText), used only when the copy failed.
+CopyEnd decideCopyEnd(const CopyResult& result, const LocalizedText& texts, const std::wstring& errorText);
+// WM_APP_COPY_DONE: joins the worker, frees the job and applies decideCopyEnd.
 void handleCopyDone(MainWindow& window);

@@ -11,15 +11,17 @@
 #include "ui/draw.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
+#include "ui/palette.h"
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
+using namespace palette;
 
 namespace {
 
 // The pills are labelled in their own script whatever the current language.
 const wchar_t* const kPillLabels[3] = {L"\u7B80\u4E2D", L"\u7E41\u4E2D", L"EN"};
-const wchar_t* const kFooterTail = L"  2468020   \u00B7   v1.0.0";
+const wchar_t* const kFooterTail = L"  " LUMIVEX_APP_ID L"   \u00B7   v" LUMIVEX_VERSION;
 
 // A GDI+ graphics on a memory context, set up as every paint draws: antialiased shapes, bicubic
 // picture scaling, ClearType text, and layout units scaled to pixels.
@@ -88,11 +90,11 @@ bool copyPicture(PictureCache& cache, const BackgroundImage& background, const O
         cache = PictureCache{};
         return false;
     }
-    const PictureKey key{canvas.width,     canvas.height,     scale,
-                         background.image, background.serial, bitsPerPixel(canvas.bitmap)};
+    const PictureKey key{canvas.width,           canvas.height,     scale,
+                         background.image.get(), background.serial, bitsPerPixel(canvas.bitmap)};
     if (!cache.bitmap || !(cache.key == key)) {
         cache.bitmap.reset();  // the old picture goes first: never more than one is kept
-        cache.bitmap = drawPictureBitmap(canvas.target, background.image, canvas.width, canvas.height, scale);
+        cache.bitmap = drawPictureBitmap(canvas.target, background.image.get(), canvas.width, canvas.height, scale);
         cache.key = key;
     }
     if (!cache.bitmap) return false;
@@ -112,68 +114,69 @@ struct Painter {
     void label(const std::wstring& s, float size, bool bold, ARGB colour, const LayoutRect& rect,
                StringAlignment alignment = StringAlignmentNear,
                StringTrimming trimming = StringTrimmingEllipsisCharacter) const {
-        drawText(g, window.fontFamily, size, bold ? boldTextOffset : regularTextOffset, s,
+        drawText(g, window.fontFamily.get(), size, bold ? boldTextOffset : regularTextOffset, s,
                  bold ? FontStyleBold : FontStyleRegular, colour, rect, alignment, trimming);
     }
     bool hovered(ButtonId id) const { return window.hoverId == id; }
 
     void background() const {
-        if (drawPicture(g, window.background.image, W, H)) return;
-        BrushPtr gradient(makeGradientBrush(0, 0, W, H, 0xFFFFFAFC, 0xFFF7E7F0));
+        if (drawPicture(g, window.background.image.get(), W, H)) return;
+        BrushPtr gradient(makeGradientBrush(0, 0, W, H, kBackdropTop, kBackdropBottom));
         if (gradient) GdipFillRectangle(g, gradient.get(), 0, 0, W, H);
     }
 
     void card() const {
-        const LayoutRect& c = layout.card;
-        fillRoundRect(g, {c.left + 5, c.top + 8, c.width, c.height}, 22, 0x2A4E3348);
-        fillRoundRect(g, c, 22, 0xE8FFFBFD);
-        strokeRoundRect(g, c, 22, 0x9BFFFFFF);
-        const float top = c.top, pw = c.width;
-        label(text[subtitle], 14, false, 0xFF6F5973, {50, top + 19, pw - 44, 25});
-        label(text[gameTitle], window.language == 2 ? 25.0f : 37.0f, true, 0xFF41314B, {48, top + 45, pw - 42, 54});
-        fillRect(g, {50, top + 106, 62, 3}, 0xFFF1719E);
+        fillRoundRect(g, layout.cardShadow, 22, kCardShadow);
+        fillRoundRect(g, layout.card, 22, kCardFill);
+        strokeRoundRect(g, layout.card, 22, kCardOutline);
+        label(text[TextSlot::subtitle], 14, false, kSubtitleText, layout.subtitle);
+        label(text[TextSlot::gameTitle], window.language == 2 ? 25.0f : 37.0f, true, kTitleText, layout.title);
+        fillRect(g, layout.titleAccent, kAccent);
     }
 
     void patchBox() const {
         const LayoutRect& b = layout.patchBox;
-        fillRoundRect(g, b, 14, 0xCDFFFFFF);
-        strokeRoundRect(g, b, 14, 0x64E6CAD7);
-        BrushPtr dot = makeSolidBrush(window.patchPresent ? 0xFF3DB784 : 0xFFE85B76);
-        if (dot) GdipFillEllipse(g, dot.get(), b.left + 16, b.top + 19, 10, 10);
-        label(text[window.patchPresent ? patchFound : patchNotFound], 15, true, 0xFF413648,
-              {b.left + 34, b.top + 9, b.width - 48, 28});
-        label(window.patchPresent ? formatPatchSize(window.patchSize) : std::wstring(text[patchPlaceHint]), 12, false,
-              0xE16B5F71, {b.left + 34, b.top + 37, b.width - 48, 25});
+        fillRoundRect(g, b, 14, kBoxFill);
+        strokeRoundRect(g, b, 14, kBoxOutline);
+        BrushPtr dot = makeSolidBrush(window.patchPresent ? kPatchFoundDot : kPatchMissingDot);
+        const LayoutRect& d = layout.patchDot;
+        if (dot) GdipFillEllipse(g, dot.get(), d.left, d.top, d.width, d.height);
+        label(text[window.patchPresent ? TextSlot::patchFound : TextSlot::patchNotFound], 15, true, kPatchHeadingText,
+              layout.patchHeading);
+        label(window.patchPresent ? formatPatchSize(window.patchSize) : std::wstring(text[TextSlot::patchPlaceHint]), 12,
+              false, kPatchDetailText, layout.patchDetail);
         if (!window.patchPresent)
-            drawButton(window, g, layout.openAppFolderButton, text[openAppFolder], hovered(OpenAppFolder), true);
+            drawButton(window, g, layout.openAppFolderButton, text[TextSlot::openAppFolder],
+                       hovered(ButtonId::OpenAppFolder), true);
     }
 
     void locationBox() const {
-        label(text[installLocation], 13, false, 0xE169586E, layout.locationLabel);
-        const LayoutRect& b = layout.locationBox;
-        fillRoundRect(g, b, 14, 0xCDFFFFFF);
-        strokeRoundRect(g, b, 14, 0x64E6CAD7);
-        const LayoutRect sourceRect{b.left + 16, b.top + 8, b.width - 116, 26};
+        label(text[TextSlot::installLocation], 13, false, kLocationLabelText, layout.locationLabel);
+        fillRoundRect(g, layout.locationBox, 14, kBoxFill);
+        strokeRoundRect(g, layout.locationBox, 14, kBoxOutline);
         if (const GameCandidate* selected = selectedCandidate(window)) {
-            label(text[selected->manual ? manualFolder : steamDetected], 12, true, 0xFF2B8B69, sourceRect);
-            label(selected->folder, 12, false, 0xF543394B, {b.left + 16, b.top + 39, b.width - 32, 39},
-                  StringAlignmentNear, StringTrimmingEllipsisPath);
+            label(text[selected->manual ? TextSlot::manualFolder : TextSlot::steamDetected], 12, true, kSourceText,
+                  layout.locationSource);
+            label(selected->folder, 12, false, kFolderText, layout.locationFolder, StringAlignmentNear,
+                  StringTrimmingEllipsisPath);
         } else {
-            label(text[noGameFolder], 12, true, 0xFFB5691F, sourceRect);
+            label(text[TextSlot::noGameFolder], 12, true, kNoFolderText, layout.locationSource);
         }
         const size_t count = window.candidates.size();
         if (count < 2) return;
         wchar_t counter[96];
-        swprintf(counter, 96, L"%ls  %zu / %zu", text[detectedLocations], static_cast<size_t>(window.selectedIndex) + 1,
-                 count);
-        label(counter, 10, false, 0xBE716375, {b.left + 16, b.top + b.height - 23, b.width - 130, 18});
-        drawArrowButton(g, layout.prevButton, ArrowDirection::Left, hovered(PrevLocation));
-        drawArrowButton(g, layout.nextButton, ArrowDirection::Right, hovered(NextLocation));
+        swprintf(counter, 96, L"%ls  %zu / %zu", text[TextSlot::detectedLocations],
+                 static_cast<size_t>(window.selectedIndex) + 1, count);
+        label(counter, 10, false, kCounterText, layout.locationCounter);
+        drawArrowButton(g, layout.prevButton, ArrowDirection::Left, hovered(ButtonId::PrevLocation));
+        drawArrowButton(g, layout.nextButton, ArrowDirection::Right, hovered(ButtonId::NextLocation));
     }
 
     void folderButtons() const {
-        drawButton(window, g, layout.chooseFolderButton, text[chooseFolder], hovered(ChooseFolder), true);
-        drawButton(window, g, layout.detectAgainButton, text[detectAgain], hovered(DetectAgain), false);
+        drawButton(window, g, layout.chooseFolderButton, text[TextSlot::chooseFolder], hovered(ButtonId::ChooseFolder),
+                   true);
+        drawButton(window, g, layout.detectAgainButton, text[TextSlot::detectAgain], hovered(ButtonId::DetectAgain),
+                   false);
     }
 
     void statusLine() const {
@@ -181,27 +184,27 @@ struct Painter {
         ARGB colour = 0;
         switch (window.state) {
         case Complete:
-            s = std::wstring(text[installComplete]) + L" \u00B7 " + text[canStartGame];
-            colour = 0xFF268E67;
+            s = std::wstring(text[TextSlot::installComplete]) + L" \u00B7 " + text[TextSlot::canStartGame];
+            colour = kDoneText;
             break;
         case Cancelled:
-            s = text[installCancelled];
-            colour = 0xFFB16719;
+            s = text[TextSlot::installCancelled];
+            colour = kCautionText;
             break;
         case Failed:
             s = window.statusMessage;
-            colour = 0xFFC33B53;
+            colour = kFailedText;
             break;
         default:
             if (window.targetPatchIdentical) {
-                s = text[patchAlreadyInPlace];
-                colour = 0xFF268E67;
+                s = text[TextSlot::patchAlreadyInPlace];
+                colour = kDoneText;
             } else if (window.targetHasPatch) {
-                s = text[patchWillOverwrite];
-                colour = 0xFFB16719;
+                s = text[TextSlot::patchWillOverwrite];
+                colour = kCautionText;
             } else if (window.patchPresent && hasValidSelection(window)) {
-                s = text[readyToInstall];
-                colour = 0xFF2B8B69;
+                s = text[TextSlot::readyToInstall];
+                colour = kSourceText;
             }
         }
         label(s, 12, false, colour, layout.statusLine);
@@ -210,55 +213,53 @@ struct Painter {
     void progressBar() const {
         if (window.state != Installing && window.state != Complete) return;
         const LayoutRect& bar = layout.progressBar;
-        fillRoundRect(g, bar, 4, 0x7DE0CFD7);
+        fillRoundRect(g, bar, 4, kProgressTrack);
         const int perMille = std::min(std::max(window.progressPerMille, 0), 1000);
         const float fraction = window.state == Complete ? 1.0f : perMille / 1000.0f;
         // A fill narrower than its two corners gets smaller corners, so it never bulges out of the track.
         const float width = bar.width * fraction;
-        if (width > 0) fillRoundRect(g, {bar.left, bar.top, width, 8}, std::min(4.0f, width / 2), 0xFFF1719E);
+        if (width > 0) fillRoundRect(g, {bar.left, bar.top, width, 8}, std::min(4.0f, width / 2), kAccent);
     }
 
     void primaryButton() const {
         const bool enabled = primaryButtonEnabled(window);
-        const LayoutRect& b = layout.primaryButton;
-        fillRoundRect(g, {b.left + 2, b.top + 5, b.width, b.height}, 15, 0x225B364E);
-        ARGB body = 0xB4D2CAD2;
+        fillRoundRect(g, layout.primaryShadow, 15, kPrimaryShadow);
+        const bool hover = hovered(ButtonId::Primary);
+        ARGB body = kPrimaryDisabled;
         if (window.state == Installing) {
-            body = hovered(Primary) ? 0xF5E05972 : 0xE6C64865;
+            body = hover ? kCancelHover : kCancelNormal;
         } else if (enabled) {
-            body = hovered(Primary) ? 0xFFF97EA9 : 0xFFEC699A;
+            body = hover ? kPrimaryHover : kPrimaryNormal;
         }
-        fillRoundRect(g, b, 15, body);
-        const TextSlot caption =
-            window.state == Installing ? cancelInstall : window.state == Complete ? launchGame : installPatch;
-        label(text[caption], 16, true, enabled ? 0xFFFFFFFF : 0x96FFFFFF, b, StringAlignmentCenter);
+        fillRoundRect(g, layout.primaryButton, 15, body);
+        const TextSlot caption = window.state == Installing ? TextSlot::cancelInstall
+                                 : window.state == Complete ? TextSlot::launchGame
+                                                            : TextSlot::installPatch;
+        label(text[caption], 16, true, enabled ? kPrimaryLabel : kPrimaryLabelDisabled, layout.primaryButton,
+              StringAlignmentCenter);
         if (window.state == Complete)
-            drawButton(window, g, layout.closeButton, text[closeInstaller], hovered(CloseInstaller), false);
+            drawButton(window, g, layout.closeButton, text[TextSlot::closeInstaller], hovered(ButtonId::CloseInstaller),
+                       false);
     }
 
     void footer() const {
-        const LayoutRect& c = layout.card;
-        label(std::wstring(text[steamAppIdLabel]) + kFooterTail, 10, false, 0xBE706074,
-              {50, c.top + c.height - 47, c.width - 44, 22});
+        label(std::wstring(text[TextSlot::steamAppIdLabel]) + kFooterTail, 10, false, kFooterText, layout.footer);
     }
 
     void languageGroup() const {
-        const LayoutRect& first = layout.langSimplifiedButton;
-        const LayoutRect group{first.left - 7, first.top - 5, layout.langEnglishButton.right() - first.left + 14,
-                               first.height + 10};
-        fillRoundRect(g, group, 13, 0xE1FFFFFF);
-        strokeRoundRect(g, group, 13, 0x5FE8CCD8);
-        drawLanguagePill(window, g, layout.langSimplifiedButton, kPillLabels[0], 0, LangSimplified);
-        drawLanguagePill(window, g, layout.langTraditionalButton, kPillLabels[1], 1, LangTraditional);
-        drawLanguagePill(window, g, layout.langEnglishButton, kPillLabels[2], 2, LangEnglish);
+        fillRoundRect(g, layout.languageGroup, 13, kCornerFill);
+        strokeRoundRect(g, layout.languageGroup, 13, kCornerOutline);
+        drawLanguagePill(window, g, layout.langSimplifiedButton, kPillLabels[0], 0, ButtonId::LangSimplified);
+        drawLanguagePill(window, g, layout.langTraditionalButton, kPillLabels[1], 1, ButtonId::LangTraditional);
+        drawLanguagePill(window, g, layout.langEnglishButton, kPillLabels[2], 2, ButtonId::LangEnglish);
     }
 
     void muteButton() const {
         const LayoutRect& b = layout.musicButton;
-        fillRoundRect(g, b, 11, hovered(MusicToggle) ? 0xFAFFEBF3 : 0xE1FFFFFF);
-        strokeRoundRect(g, b, 11, 0x5FE8CCD8);
+        fillRoundRect(g, b, 11, hovered(ButtonId::MusicToggle) ? kMuteHover : kCornerFill);
+        strokeRoundRect(g, b, 11, kCornerOutline);
         const bool deviceOpen = window.music && window.music->waveOut;
-        const ARGB iconColour = deviceOpen ? 0xFF4C3A53 : 0xB48E8491;
+        const ARGB iconColour = deviceOpen ? kSpeaker : kSpeakerNoDevice;
         const float px = b.left + 7, cy = b.top + b.height * 0.5f;
         const PointF speaker[6] = {PointF(px, cy - 3),      PointF(px + 5, cy - 3), PointF(px + 11, cy - 9),
                                    PointF(px + 11, cy + 9), PointF(px + 5, cy + 3), PointF(px, cy + 3)};
@@ -268,7 +269,7 @@ struct Painter {
                 GdipDrawArc(g, pen.get(), px + 8, cy - 7, 10, 14, -45, 90);
                 GdipDrawArc(g, pen.get(), px + 7, cy - 11, 18, 22, -48, 96);
             }
-        } else if (PenPtr cross = makePen(0xFFE04A6F, 2.0f)) {
+        } else if (PenPtr cross = makePen(kMuteCross, 2.0f)) {
             GdipDrawLine(g, cross.get(), px + 17, cy - 5, px + 25, cy + 5);
             GdipDrawLine(g, cross.get(), px + 25, cy - 5, px + 17, cy + 5);
         }

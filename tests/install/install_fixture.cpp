@@ -80,7 +80,7 @@ void TestWindow::validate() { ValidateRect(record.hwnd, nullptr); }
 bool TestWindow::redrawRequested() const { return GetUpdateRect(record.hwnd, nullptr, FALSE) != 0; }
 
 bool TestWindow::waitForCopyEnd(DWORD timeoutMs) {
-    return testing_support::pumpUntil([this] { return record.copyJob == nullptr && record.workerThread == nullptr; },
+    return testing_support::pumpUntil([this] { return record.copyJob == nullptr && !record.workerThread; },
                                       timeoutMs);
 }
 

@@ -75,7 +75,7 @@ TEST(SmallDisk, RefusedWhenShortAndTheOldPatchStays) {
     EXPECT_EQ(window.record.copyJob, nullptr);
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_EQ(boxes.boxes()[0].text, window.record.statusMessage);
-    EXPECT_EQ(boxes.boxes()[0].caption, englishText(windowTitle));
+    EXPECT_EQ(boxes.boxes()[0].caption, englishText(TextSlot::windowTitle));
     EXPECT_EQ(boxes.boxes()[0].style(), static_cast<UINT>(MB_OK | MB_ICONERROR));
     EXPECT_EQ(testing_support::readFile(gameFolder + L"\\patch.rpa"), older);
     EXPECT_EQ(listFolder(gameFolder), std::vector<std::wstring>({L"patch.rpa"}));

@@ -262,11 +262,11 @@ World* Leaks::world = nullptr;
 
 // Every state and hovered button the painter knows, in turn, with the picture in every other
 // paint and the gradient that stands in for it in the others.
-void varyScreen(MainWindow& record, Gdiplus::GpImage* picture, int i) {
+void varyScreen(MainWindow& record, ImagePtr& spare, int i) {
     record.state = static_cast<InstallerState>(i % 5);
     record.hoverId = static_cast<ButtonId>(i % 12);
     record.progressPerMille = (i * 37) % 1001;
-    record.background.image = i % 2 ? nullptr : picture;
+    if ((i % 2 == 0) != static_cast<bool>(record.background.image)) std::swap(record.background.image, spare);
 }
 
 // The paint path still draws the whole screen: after its client area was blackened the window
@@ -300,7 +300,7 @@ void expectShowsAFreshRender(World& world, int w, int h) {
 
 TEST_F(Leaks, ThousandRepaints) {
     MainWindow& record = world->record;
-    Gdiplus::GpImage* const picture = record.background.image;
+    ImagePtr picture;  // holds the record's picture while a paint goes without it
     record.statusMessage = L"Copy failed: the device is not ready. (0x00000015)";
     for (int i = 0; i < 20; ++i) {  // first paints load fonts, the JPEG decoder and GDI+ caches
         varyScreen(record, picture, i);
@@ -367,7 +367,7 @@ TEST_F(Leaks, ThreeHundredLanguageSwitches) {
     }
     const Census after = takeCensus();
     EXPECT_EQ(paintMessages, 300);
-    EXPECT_EQ(world->window.caption(), textsFor(2)[windowTitle]);
+    EXPECT_EQ(world->window.caption(), textsFor(2)[TextSlot::windowTitle]);
     expectSteady("300 language switches", before, after);
 }
 
@@ -393,7 +393,7 @@ TEST_F(Leaks, FiftyInstallsEachBackToReady) {
     const Census after = takeCensus();
     EXPECT_EQ(record.state, Ready);
     EXPECT_EQ(record.copyJob, nullptr);
-    EXPECT_EQ(record.workerThread, nullptr);
+    EXPECT_FALSE(record.workerThread);
     EXPECT_EQ(record.progressPerMille, 0);
     EXPECT_TRUE(record.targetHasPatch);
     expectSteady("50 installs", before, after);

@@ -4,15 +4,6 @@
 
 namespace ui_testing {
 
-GdiplusSession::GdiplusSession() {
-    Gdiplus::GdiplusStartupInput input;
-    Gdiplus::GdiplusStartup(&token, &input, nullptr);
-}
-
-GdiplusSession::~GdiplusSession() {
-    if (token) Gdiplus::GdiplusShutdown(token);
-}
-
 Dib::Dib(int width, int height) : width_(width), height_(height) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;

@@ -12,11 +12,7 @@
 
 namespace ui_testing {
 
-struct GdiplusSession {
-    ULONG_PTR token = 0;
-    GdiplusSession();
-    ~GdiplusSession();
-};
+using ::GdiplusSession;  // app/handles.h
 
 // A top-down 32-bit DIB section selected into its own memory DC.
 class Dib {

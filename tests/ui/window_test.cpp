@@ -185,15 +185,15 @@ TEST(Paint, MainButtonColourPerState) {
     addCandidates(record, 1);
     auto enabled = render(record);
     EXPECT_TRUE(colourNear(enabled->pixel(kPrimarySample.x, kPrimarySample.y), opaque(0xEC699A), 3));
-    record.hoverId = Primary;
+    record.hoverId = ButtonId::Primary;
     auto hovered = render(record);
     EXPECT_TRUE(colourNear(hovered->pixel(kPrimarySample.x, kPrimarySample.y), opaque(0xF97EA9), 3));
 
     record.state = Installing;
-    record.hoverId = None;
+    record.hoverId = ButtonId::None;
     auto installing = render(record);
     EXPECT_TRUE(colourNear(installing->pixel(kPrimarySample.x, kPrimarySample.y), primaryBodyOver(0xE6C64865)));
-    record.hoverId = Primary;
+    record.hoverId = ButtonId::Primary;
     auto installingHovered = render(record);
     EXPECT_TRUE(
         colourNear(installingHovered->pixel(kPrimarySample.x, kPrimarySample.y), primaryBodyOver(0xF5E05972)));
@@ -341,7 +341,7 @@ TEST(Paint, EveryStateInEveryLanguageWithTheKeptPictureAsDrawnAfresh) {
         {920, 620, 96, true}, {1160, 700, 96, false}, {1740, 1050, 96, false}, {1740, 1050, 144, true}};
     BackgroundImage picture;
     loadBackgroundImage(picture, GetModuleHandleW(nullptr));
-    EXPECT_NE(picture.image, nullptr);
+    EXPECT_TRUE(picture.image);
     PictureCache cache;
     int saved = 0;
     for (const auto& size : sizes) {
@@ -352,7 +352,7 @@ TEST(Paint, EveryStateInEveryLanguageWithTheKeptPictureAsDrawnAfresh) {
                 scene.setUp(record);
                 // One plain screen per size, so both backgrounds are on file; it leaves nothing kept.
                 const bool withPicture = language != 2 || &scene != scenes;
-                if (withPicture) record.background = picture;
+                if (withPicture) std::swap(record.background, picture);
                 auto fresh = render(record, size.w, size.h, size.dpi);
                 auto kept = render(record, size.w, size.h, size.dpi, &cache);
                 EXPECT_EQ(differingPixels(*fresh, *kept), 0) << size.w << "x" << size.h << " at " << size.dpi
@@ -365,7 +365,7 @@ TEST(Paint, EveryStateInEveryLanguageWithTheKeptPictureAsDrawnAfresh) {
                 const std::wstring path = folder + L"\\" + scene.name + L"-" + languageCode(language) + L"-" +
                                           std::to_wstring(size.dpi) + L".png";
                 if (size.saved && fresh->savePng(path)) ++saved;
-                record.background = BackgroundImage{};  // owned by this test, not by the record
+                if (withPicture) std::swap(record.background, picture);  // owned by this test, not by the record
                 destroyMainWindowRecord(record);
             }
         }
@@ -377,10 +377,8 @@ TEST(Paint, EveryStateInEveryLanguageWithTheKeptPictureAsDrawnAfresh) {
     Gdiplus::DllExports::GdipCreateBitmapFromScan0(16, 9, 0, PixelFormat32bppARGB, nullptr, &clear);
     MainWindow record;
     prepareRecord(record, 2);
-    record.background.image = clear;
+    record.background.image.reset(clear);  // the record owns it from here
     EXPECT_EQ(differingPixels(*render(record, 1740, 1050, 144), *render(record, 1740, 1050, 144, &cache)), 0);
-    record.background = BackgroundImage{};
-    Gdiplus::DllExports::GdipDisposeImage(clear);
     destroyMainWindowRecord(record);
     releaseBackgroundImage(picture);
 }
@@ -411,30 +409,28 @@ TEST(Window, PaintsTheSameAsTheOffscreenRender) {
 TEST(Window, LanguageButtonsSwitchCaptionAndFont) {
     LiveWindow live(0, true);
     ASSERT_TRUE(live.hwnd);
-    EXPECT_EQ(live.caption(), textsFor(0)[windowTitle]);
+    EXPECT_EQ(live.caption(), textsFor(0)[TextSlot::windowTitle]);
     const LayoutRect english = centre(kReady.langEnglishButton);
     PostMessageW(live.hwnd, WM_LBUTTONUP, 0, MAKELPARAM(int(english.left), int(english.top)));
     ASSERT_TRUE(pumpUntil([&] { return live.record.language == 2; }, 5000));
-    EXPECT_EQ(live.caption(), textsFor(2)[windowTitle]);
+    EXPECT_EQ(live.caption(), textsFor(2)[TextSlot::windowTitle]);
     EXPECT_NE(live.record.fontFamily, nullptr);
     wchar_t name[LF_FACESIZE] = {}, expectedName[LF_FACESIZE] = {};
-    Gdiplus::DllExports::GdipGetFamilyName(live.record.fontFamily, name, LANG_NEUTRAL);
-    Gdiplus::GpFontFamily* reference = createUiFontFamily(2);
-    Gdiplus::DllExports::GdipGetFamilyName(reference, expectedName, LANG_NEUTRAL);
-    Gdiplus::DllExports::GdipDeleteFontFamily(reference);
+    Gdiplus::DllExports::GdipGetFamilyName(live.record.fontFamily.get(), name, LANG_NEUTRAL);
+    Gdiplus::DllExports::GdipGetFamilyName(createUiFontFamily(2).get(), expectedName, LANG_NEUTRAL);
     EXPECT_STREQ(name, expectedName);
 
     const LayoutRect traditional = centre(kReady.langTraditionalButton);
     live.clickAt(traditional.left, traditional.top);
     EXPECT_EQ(live.record.language, 1);
-    EXPECT_EQ(live.caption(), textsFor(1)[windowTitle]);
+    EXPECT_EQ(live.caption(), textsFor(1)[TextSlot::windowTitle]);
 
     // The current language's button changes nothing: same family object, caption untouched.
     SetWindowTextW(live.hwnd, L"marker");
-    Gdiplus::GpFontFamily* current = live.record.fontFamily;
+    Gdiplus::GpFontFamily* current = live.record.fontFamily.get();
     live.validate();
     live.clickAt(traditional.left, traditional.top);
-    EXPECT_EQ(live.record.fontFamily, current);
+    EXPECT_EQ(live.record.fontFamily.get(), current);
     EXPECT_EQ(live.caption(), L"marker");
     EXPECT_FALSE(live.invalidated());
 }
@@ -445,7 +441,7 @@ TEST(Window, HoverHandCursorAndMouseLeave) {
     const LayoutRect choose = centre(kReady.chooseFolderButton);
     live.validate();
     live.send(WM_MOUSEMOVE, 0, MAKELPARAM(int(choose.left), int(choose.top)));
-    EXPECT_EQ(live.record.hoverId, ChooseFolder);
+    EXPECT_EQ(live.record.hoverId, ButtonId::ChooseFolder);
     EXPECT_TRUE(live.record.trackingLeave);
     EXPECT_TRUE(live.invalidated());
     HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
@@ -463,7 +459,7 @@ TEST(Window, HoverHandCursorAndMouseLeave) {
     EXPECT_FALSE(live.invalidated());
 
     live.send(WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-    EXPECT_EQ(live.record.hoverId, None);
+    EXPECT_EQ(live.record.hoverId, ButtonId::None);
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     live.send(WM_SETCURSOR, reinterpret_cast<WPARAM>(live.hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_NE(GetCursor(), hand);
@@ -471,7 +467,7 @@ TEST(Window, HoverHandCursorAndMouseLeave) {
     live.send(WM_MOUSEMOVE, 0, MAKELPARAM(int(choose.left), int(choose.top)));
     live.validate();
     live.send(WM_MOUSELEAVE);
-    EXPECT_EQ(live.record.hoverId, None);
+    EXPECT_EQ(live.record.hoverId, ButtonId::None);
     EXPECT_FALSE(live.record.trackingLeave);
     EXPECT_TRUE(live.invalidated());
 
@@ -480,7 +476,7 @@ TEST(Window, HoverHandCursorAndMouseLeave) {
     addCandidates(live.record, 1);
     const LayoutRect primary = centre(kReady.primaryButton);
     live.send(WM_MOUSEMOVE, 0, MAKELPARAM(int(primary.left), int(primary.top)));
-    EXPECT_EQ(live.record.hoverId, Primary);
+    EXPECT_EQ(live.record.hoverId, ButtonId::Primary);
     auto dib = render(live.record);
     EXPECT_TRUE(colourNear(dib->pixel(kPrimarySample.x, kPrimarySample.y), opaque(0xF97EA9), 3));
 }
@@ -558,8 +554,8 @@ TEST(Window, EnterInstallsOrLaunchesByState) {
     BoxWatcher boxes(IDOK);
     live.send(WM_KEYDOWN, VK_RETURN);
     ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].caption, textsFor(2)[windowTitle]);
-    EXPECT_EQ(boxes.boxes()[0].text.rfind(textsFor(2)[gameExeNotFound], 0), 0u);
+    EXPECT_EQ(boxes.boxes()[0].caption, textsFor(2)[TextSlot::windowTitle]);
+    EXPECT_EQ(boxes.boxes()[0].text.rfind(textsFor(2)[TextSlot::gameExeNotFound], 0), 0u);
     EXPECT_TRUE(IsWindow(live.hwnd));
     // The main button does the same in Complete.
     const LayoutRect primary = centre(kComplete.primaryButton);
@@ -618,7 +614,7 @@ TEST(Window, CtrlBOpensTheFolderDialog) {
     live.send(WM_KEYDOWN, 'B');
     SetKeyboardState(keys);
     ASSERT_EQ(dialogs.boxes().size(), 1u);
-    EXPECT_EQ(dialogs.boxes()[0].caption, textsFor(2)[folderDialogTitle]);
+    EXPECT_EQ(dialogs.boxes()[0].caption, textsFor(2)[TextSlot::folderDialogTitle]);
 
     const LayoutRect choose = centre(kReady.chooseFolderButton);
     live.clickAt(choose.left, choose.top);
@@ -643,7 +639,7 @@ TEST(Window, EscapeClosesOutsideInstallingAndCancelsWhileInstalling) {
     LiveWindow live(2);
     ASSERT_TRUE(live.hwnd);
     live.record.state = Installing;
-    live.record.copyJob = new InstallJob;
+    live.record.copyJob = std::make_unique<InstallJob>();
     BoxWatcher boxes(IDNO);
     live.send(WM_KEYDOWN, VK_ESCAPE);
     EXPECT_TRUE(IsWindow(live.hwnd));
@@ -708,14 +704,14 @@ TEST(Window, CloseDuringInstallAsksFirst) {
     LiveWindow live(1);
     ASSERT_TRUE(live.hwnd);
     live.record.state = Installing;
-    live.record.copyJob = new InstallJob;
+    live.record.copyJob = std::make_unique<InstallJob>();
     BoxWatcher boxes(IDNO);
     DefaultButtonProbe probe;
     live.send(WM_CLOSE);
     ASSERT_EQ(boxes.boxes().size(), 1u);
     const testing_support::SeenBox& box = boxes.boxes()[0];
-    EXPECT_EQ(box.caption, textsFor(1)[windowTitle]);
-    EXPECT_EQ(box.text, textsFor(1)[confirmCancelExit]);
+    EXPECT_EQ(box.caption, textsFor(1)[TextSlot::windowTitle]);
+    EXPECT_EQ(box.text, textsFor(1)[TextSlot::confirmCancelExit]);
     EXPECT_TRUE(box.hasYes && box.hasNo && !box.hasOk);
     EXPECT_EQ(box.icon, static_cast<UINT>(MB_ICONWARNING));
     ASSERT_EQ(probe.defaults.size(), 1u);
@@ -736,7 +732,7 @@ TEST(Window, CloseButtonAndPrimaryInCompleteAndInstalling) {
         LiveWindow live(2);
         ASSERT_TRUE(live.hwnd);
         live.record.state = Installing;
-        live.record.copyJob = new InstallJob;
+        live.record.copyJob = std::make_unique<InstallJob>();
         const LayoutRect primary = centre(kReady.primaryButton);
         live.clickAt(primary.left, primary.top);  // "Cancel installation"
         EXPECT_EQ(live.record.copyJob->cancelRequested, 1);
@@ -786,7 +782,7 @@ TEST(Window, ClicksAndKeysMadeBeforeTheCopyEndedAreDropped) {
     live.record.patchPresent = true;
     live.record.candidates.push_back(GameCandidate{game, 0, 0, 0});
     live.record.state = Installing;
-    live.record.copyJob = new InstallJob;
+    live.record.copyJob = std::make_unique<InstallJob>();
     live.record.copyJob->succeeded = 1;
     PostMessageW(live.hwnd, WM_APP_COPY_DONE, 0, 0);
     ASSERT_TRUE(pumpUntil([&] { return live.record.state == Complete; }, 5000));
@@ -810,7 +806,7 @@ TEST(Window, ClicksAndKeysMadeBeforeTheCopyEndedAreDropped) {
     live.record.copyEndedAt = now;  // made once the copy had ended: they act
     live.clickAt(primary.left, primary.top);
     ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text.rfind(textsFor(2)[gameExeNotFound], 0), 0u);
+    EXPECT_EQ(boxes.boxes()[0].text.rfind(textsFor(2)[TextSlot::gameExeNotFound], 0), 0u);
     live.send(WM_KEYDOWN, VK_RETURN);
     EXPECT_EQ(boxes.boxes().size(), 2u);
     live.send(WM_KEYDOWN, VK_ESCAPE);
@@ -839,7 +835,7 @@ TEST(Window, CopyMessages) {
     live.record.patchPresent = true;
     addCandidates(live.record, 1);
     live.record.state = Installing;
-    live.record.copyJob = new InstallJob;
+    live.record.copyJob = std::make_unique<InstallJob>();
     live.validate();
     live.send(WM_APP_COPY_PROGRESS, 120);
     EXPECT_EQ(live.record.progressPerMille, 120);
