@@ -148,7 +148,7 @@ void describeSources() {
 // paint would be 2.2 MB each.
 constexpr long long kCommitSlack = 1024 * 1024;
 
-void expectSteady(const char* phase, const Census& before, const Census& after) {
+void expectSteady(const char* phase, const Census& before, const Census& after, long long slack = kCommitSlack) {
     const long long heapGrown = static_cast<long long>(after.heapBytes) - static_cast<long long>(before.heapBytes);
     const long long grown = static_cast<long long>(after.privateBytes) - static_cast<long long>(before.privateBytes);
     std::printf("[leaks] %-22s handles %lu -> %lu, GDI %lu -> %lu, USER %lu -> %lu, heap %llu -> %llu (%+lld), "
@@ -160,7 +160,7 @@ void expectSteady(const char* phase, const Census& before, const Census& after) 
     EXPECT_EQ(after.gdi, before.gdi) << phase;
     EXPECT_EQ(after.user, before.user) << phase;
     EXPECT_EQ(heapGrown, 0) << phase;
-    EXPECT_LE(grown, kCommitSlack) << phase;
+    EXPECT_LE(grown, slack) << phase;
 }
 
 // ---- the world: a Steam library with the game, an installer folder with its patch -----------
@@ -338,7 +338,12 @@ TEST_F(Leaks, ThirtyResizesAndDpiChanges) {
     const Census before = takeCensus();
     for (int i = 0; i < 30; ++i) change(i);
     const Census after = takeCensus();
-    expectSteady("30 resizes, DPI changes", before, after);
+    // Each resize makes Wine allocate a new window surface on its Unix side, and how much of the
+    // old ones it hands back by the time of the census depends on timing: 0 to 18 MB over the 30
+    // changes were seen on a busy machine. A picture leaked per change would be 30 x 2.2 MB at
+    // least, so the slack is half of that; a leaked bitmap also shows in the exact GDI count.
+    constexpr long long kResizeSlack = 30LL * 920 * 620 * 4 / 2;
+    expectSteady("30 resizes, DPI changes", before, after, kResizeSlack);
     for (const SIZE& size : sizes) {
         world->window.setClientSize(size.cx, size.cy);
         expectShowsAFreshRender(*world, size.cx, size.cy);
