@@ -2,13 +2,12 @@
 // It has its own loop, which ends as soon as the window is destroyed.
 #include "app/language_window.h"
 
-#include <dwmapi.h>
-
 #include <algorithm>
 #include <memory>
 #include <string>
 
 #include "app/startup.h"
+#include "app/system_dll.h"
 #include "ui/draw.h"
 #include "ui/palette.h"
 #include "ui/window_scaffold.h"
@@ -186,7 +185,7 @@ LanguageId chooseLanguage(HINSTANCE instance) {
                                 rect.width, rect.height, nullptr, nullptr, instance, &window);
     if (hwnd) {
         BOOL dark = FALSE;
-        DwmSetWindowAttribute(hwnd, 20, &dark, sizeof dark);
+        setDwmWindowAttribute(hwnd, 20, &dark, sizeof dark);
         ShowWindow(hwnd, SW_SHOWNORMAL);
         UpdateWindow(hwnd);
         MSG msg{};

@@ -10,6 +10,8 @@
 constexpr const wchar_t* kAppId = LUMIVEX_APP_ID;
 constexpr const wchar_t* kVersionText = LUMIVEX_VERSION;
 constexpr const wchar_t* kPatchFileName = L"patch.rpa";
+// The copy in progress beside patch.rpa: a name the game never takes for an archive.
+constexpr const wchar_t* kPartialSuffix = L".partial";
 constexpr const wchar_t* kGameExeName = L"Lumivex.exe";
 constexpr const wchar_t* kGameFolderName = L"Lumivex Orrendale";
 constexpr const wchar_t* kManifestName = L"appmanifest_" LUMIVEX_APP_ID L".acf";

@@ -1,7 +1,6 @@
 #include "app/startup.h"
 
 #include <shellapi.h>
-#include <dwmapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -9,6 +8,7 @@
 
 #include "app/language_window.h"
 #include "app/product.h"
+#include "app/system_dll.h"
 #include "audio/music.h"
 #include "resources/resource_ids.h"
 #include "ui/main_window.h"
@@ -23,17 +23,16 @@ bool switchIs(const wchar_t* argument, const wchar_t* name) {
 
 void setDpiAwareness() {
     using SetContext = BOOL(WINAPI*)(HANDLE);
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    auto setContext = user32 ? reinterpret_cast<SetContext>(
-                                   reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")))
-                             : nullptr;
-    if (setContext == nullptr || !setContext(reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-4))))
-        SetProcessDPIAware();
+    using SetAware = BOOL(WINAPI*)();
+    // user32 is delay-loaded and not loaded yet: the lookups load it from the system folder.
+    const auto setContext = systemFunction<SetContext>(L"user32.dll", "SetProcessDpiAwarenessContext");
+    if (setContext && setContext(reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-4)))) return;
+    if (const auto setAware = systemFunction<SetAware>(L"user32.dll", "SetProcessDPIAware")) setAware();
 }
 
 void requestLightTitleBar(HWND hwnd) {
     BOOL dark = FALSE;
-    if (FAILED(DwmSetWindowAttribute(hwnd, 20, &dark, sizeof dark))) DwmSetWindowAttribute(hwnd, 19, &dark, sizeof dark);
+    if (FAILED(setDwmWindowAttribute(hwnd, 20, &dark, sizeof dark))) setDwmWindowAttribute(hwnd, 19, &dark, sizeof dark);
 }
 
 }  // namespace

@@ -105,8 +105,9 @@ std::wstring decodeText(const std::string& bytes) {
 
 std::wstring readTextFile(const WidePath& path) {
     countFileCalls();
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFileW(queryForm(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return std::wstring();
     LARGE_INTEGER size{};
     countFileCalls();
@@ -232,8 +233,7 @@ ManifestProbe probeManifest(const WidePath& library) {
     ManifestProbe probe;
     WidePath manifest = joinPath(joinPath(library, L"steamapps"), kManifestName);
     countFileCalls();
-    // A missing path reports all attribute bits, the folder bit included, so it is not present.
-    probe.present = (GetFileAttributesW(manifest.c_str()) & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    probe.present = isFile(manifest);
     if (!probe.present) return probe;
     probe.installDir = manifestInstallDir(quotedStrings(readTextFile(manifest)));
     countFileCalls();

@@ -17,6 +17,9 @@ struct InstallJob {
     HWND window = nullptr;
     std::wstring sourcePath;
     std::wstring destPath;
+    // Where the copy goes first when it is made beside patch.rpa (destPath + ".partial"), which it
+    // then replaces; empty for a copy straight over patch.rpa.
+    std::wstring tempPath;
     volatile LONG cancelRequested = 0;
     volatile LONG lastPerMille = -1;
     DWORD errorCode = 0;
@@ -28,6 +31,11 @@ struct InstallJob {
 // that follows the documented Windows contract where Wine's copy does not (progress, cancel).
 using CopyFileFunction = BOOL(WINAPI*)(LPCWSTR, LPCWSTR, LPPROGRESS_ROUTINE, LPVOID, LPBOOL, DWORD);
 void setCopyFileFunction(CopyFileFunction function);  // nullptr restores CopyFileExW
+
+// Replacing patch.rpa failed with `error`: ERROR_ACCESS_DENIED also comes back when the game holds
+// the file open, and only a second look (opening it for writing) tells that apart from a file or
+// folder the user may not write; heldOpen is that look's answer. Returns the error to report.
+DWORD replacementError(DWORD error, bool heldOpen);
 
 DWORD WINAPI copyWorker(LPVOID job);
 DWORD CALLBACK copyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred,

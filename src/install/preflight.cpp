@@ -51,23 +51,32 @@ bool hasRoomForPatch(std::uint64_t freeBytes, std::uint64_t existingTarget, std:
     return available >= needed;
 }
 
+CopyPlacement choosePlacement(std::uint64_t freeBytes, std::uint64_t existingTarget, std::uint64_t patchSize) {
+    if (hasRoomForPatch(freeBytes, 0, patchSize)) return CopyPlacement::Beside;
+    if (hasRoomForPatch(freeBytes, existingTarget, patchSize)) return CopyPlacement::InPlace;
+    return CopyPlacement::NoRoom;
+}
+
 namespace {
-bool enoughSpaceFor(const WidePath& destination, std::uint64_t patchSize) {
-    WidePath folder = parentFolder(destination);
+CopyPlacement placementFor(const WidePath& destination, std::uint64_t patchSize) {
+    // The free-space query takes a folder; its long form needs the closing backslash.
+    WidePath folder = queryForm(parentFolder(destination));
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
     ULARGE_INTEGER freeToCaller{};
     // A volume that cannot tell its free space is given the benefit of the doubt; a real
     // shortage then shows up as the copy's own error.
-    if (!GetDiskFreeSpaceExW(folder.c_str(), &freeToCaller, nullptr, nullptr)) return true;
+    if (!GetDiskFreeSpaceExW(folder.c_str(), &freeToCaller, nullptr, nullptr)) return CopyPlacement::Beside;
     std::uint64_t existing = isFile(destination) ? fileSize(destination) : 0;
-    return hasRoomForPatch(freeToCaller.QuadPart, existing, patchSize);
+    return choosePlacement(freeToCaller.QuadPart, existing, patchSize);
 }
 
-void startWorker(MainWindow& window, const WidePath& destination) {
+void startWorker(MainWindow& window, const WidePath& destination, CopyPlacement placement) {
     stopWorker(window);
     window.copyJob = std::make_unique<InstallJob>();
     window.copyJob->window = window.hwnd;
     window.copyJob->sourcePath = window.patchPath;
     window.copyJob->destPath = destination;
+    if (placement == CopyPlacement::Beside) window.copyJob->tempPath = destination + kPartialSuffix;
     window.workerThread.reset(CreateThread(nullptr, 0, &copyWorker, window.copyJob.get(), 0, nullptr));
     if (window.workerThread) {
         window.state = Installing;
@@ -90,7 +99,8 @@ InstallDecision decideInstall(const InstallFacts& facts) {
     if (facts.patchSize == 0) return {InstallStep::Refuse, TextSlot::patchEmpty, MB_ICONWARNING, false};
     // Extracted straight into the game folder: the patch is already where it belongs.
     if (facts.alreadyInPlace) return {InstallStep::AlreadyInPlace};
-    if (!facts.enoughSpace) return {InstallStep::Refuse, TextSlot::notEnoughSpace, MB_ICONERROR, true};
+    if (facts.placement == CopyPlacement::NoRoom)
+        return {InstallStep::Refuse, TextSlot::notEnoughSpace, MB_ICONERROR, true};
     return {InstallStep::StartCopy};
 }
 
@@ -107,7 +117,7 @@ void startInstall(MainWindow& window) {
         if (selected && window.patchPresent && window.patchSize != 0) {
             destination = joinPath(selected->folder, kPatchFileName);
             facts.alreadyInPlace = isFile(destination) && isSameFile(window.patchPath, destination);
-            facts.enoughSpace = facts.alreadyInPlace || enoughSpaceFor(destination, window.patchSize);
+            if (!facts.alreadyInPlace) facts.placement = placementFor(destination, window.patchSize);
         }
     }
     const InstallDecision decision = decideInstall(facts);
@@ -138,7 +148,7 @@ void startInstall(MainWindow& window) {
         invalidate(window);
         return;
     case InstallStep::StartCopy:
-        startWorker(window, destination);
+        startWorker(window, destination, facts.placement);
         return;
     }
 }

@@ -11,6 +11,14 @@
 struct MainWindow;
 enum InstallerState : std::int32_t;
 
+// Where the copy writes. Beside: into a temporary file next to the game folder's patch.rpa,
+// which replaces it only once the whole patch has arrived, so a copy that fails or is cancelled
+// leaves the player's previous patch as it was; that needs room for the whole patch beside the old
+// file. InPlace: straight over the old patch.rpa (which then cannot survive a failed copy), for a
+// disk that has room only once the old file's space is counted. NoRoom: neither.
+enum class CopyPlacement { Beside, InPlace, NoRoom };
+CopyPlacement choosePlacement(std::uint64_t freeBytes, std::uint64_t existingTarget, std::uint64_t patchSize);
+
 // What the checks found, gathered by startInstall (later facts only when earlier ones pass).
 struct InstallFacts {
     InstallerState state;
@@ -18,7 +26,7 @@ struct InstallFacts {
     bool patchPresent = false;
     std::uint64_t patchSize = 0;
     bool alreadyInPlace = false;  // the game folder's patch.rpa is this very file
-    bool enoughSpace = true;
+    CopyPlacement placement = CopyPlacement::Beside;
 };
 
 enum class InstallStep {

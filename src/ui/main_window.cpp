@@ -226,7 +226,8 @@ void onKeyDown(MainWindow& window, WPARAM key, DWORD time) {
         redetect(window);
         break;
     case 'B':
-        if (GetKeyState(VK_CONTROL) < 0) chooseGameFolder(window);
+        // The selection names the folder the running copy writes to: it stays until the copy ends.
+        if (GetKeyState(VK_CONTROL) < 0 && window.state != Installing) chooseGameFolder(window);
         break;
     case VK_ESCAPE:
         if (madeBeforeCopyEnded(window, time)) break;

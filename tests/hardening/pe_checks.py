@@ -2,7 +2,7 @@
 """Checks the properties of a built installer executable that make it harder to attack:
 ASLR with relocations, DEP, high-entropy ASLR on x86_64, terminal-server awareness, no section
 both writable and executable, the manifest asks for asInvoker, only KnownDLLs in the import table
-(gdiplus.dll and dwmapi.dll delay-loaded), and no path of this machine's source or build folder
+(gdiplus.dll and user32.dll delay-loaded), and no path of this machine's source or build folder
 inside the file. A Release build must also carry no symbols and no debug sections.
 
 Usage: pe_checks.py <exe> <machine: i686|x86_64> <Release|other> <forbidden path>...
@@ -22,7 +22,7 @@ SCN_WRITE = 0x80000000
 # Always mapped from the system folder whatever the search order (HKLM\SYSTEM\CurrentControlSet\
 # Control\Session Manager\KnownDLLs on Windows 10 and 11).
 KNOWN_DLLS = {"kernel32.dll", "msvcrt.dll"}
-DELAY_LOADED = ["gdiplus.dll", "dwmapi.dll"]
+DELAY_LOADED = ["gdiplus.dll", "user32.dll"]
 
 
 def check(exe, machine, config, forbidden):
