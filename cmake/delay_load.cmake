@@ -1,13 +1,15 @@
 # Delay-loaded system DLLs.
 #
 # The installer is started from a download folder. A DLL named in the import table that is not
-# one of the system's KnownDLLs (gdiplus.dll, dwmapi.dll) is looked up beside the executable
+# one of the system's KnownDLLs (gdiplus.dll, for one) is looked up beside the executable
 # first, before wWinMain can restrict the search with SetDefaultDllDirectories, so a file of that
 # name dropped into the download folder would run inside the installer. Delay-loading moves those
 # loads to the first call, which happens after SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32),
 # so they come from the system folder only. (The PE field DependentLoadFlags would do the same
 # for the import table on Windows 10 1607 and later, but this toolchain's linker cannot point the
-# Load Config directory at a record, and Wine ignores the field.)
+# Load Config directory at a record, and Wine ignores the field.) Only DLLs the installer cannot
+# run without belong here: a failed delay load ends the run (main.cpp). The optional ones (dwmapi,
+# winmm, oleacc) are looked up at run time instead (app/system_dll.h).
 #
 # lumivex_delay_load(<target> <dll base name>...): builds a delay-import library for each DLL
 # from the toolchain's own import library (every export it lists, decorated on i686) and links

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Runs every benchmark and prints one table. Uses the test-preset build (LUMIVEX_BUILD, default
-# build/test) and its Wine harness; starts the harness (scratch prefix, Xvfb) when none is running.
+# Runs every benchmark in bench/ and prints one table. Uses the test-preset build (LUMIVEX_BUILD,
+# default build/test), where the benchmark programs are configured but left out of the default
+# build and of ctest, and its Wine harness; starts the harness (scratch prefix, Xvfb) when none is
+# running.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${LUMIVEX_BUILD:-$root/build/test}"
@@ -20,13 +22,13 @@ fi
 . "$build/harness/env"
 trap '[ $started -eq 1 ] && "$root/tests/harness/stop.sh" "$build" >/dev/null 2>&1' EXIT
 
-find_exe() { for p in "$build/tests/$1.exe" "$build/$1.exe"; do [ -f "$p" ] && { echo "$p"; return; }; done; }
+find_exe() { for p in "$build/bench/$1.exe" "$build/$1.exe"; do [ -f "$p" ] && { echo "$p"; return; }; done; }
 run_win() { timeout 600 wine "$@" 2>/dev/null | tr -d '\r'; }
 rows=()
-row() { rows+=("$(printf '| %-34s | %s |' "$1" "$2")"); }
+row() { rows+=("$(printf '| %-38s | %s |' "$1" "$2")"); }
 
 # 1. start to first painted frame, and peak memory of the running installer.
-fp=$("$py" "$root/tests/e2e/first_paint.py" "$build" "$build/LumivexPatchInstaller.exe" 3 2>&1)
+fp=$("$py" "$root/bench/first_paint.py" "$build" "$build/LumivexPatchInstaller.exe" 3 2>&1)
 row "start to first painted frame" "$(grep -o 'first_paint_ms=.*' <<<"$fp" | cut -d= -f2) ms median (runs: $(grep -o 'first_paint_runs=.*' <<<"$fp" | cut -d= -f2) ms; Wine on Xvfb, screen polled)"
 
 # 2. one detection pass.
@@ -34,9 +36,12 @@ if exe=$(find_exe detect_bench) && [ -n "$exe" ]; then
   out=$(run_win "$exe"); row "detection pass (detect_bench)" "$(tr '\n' ';' <<<"$out" | sed 's/;$//; s/;/ \/ /g')"
 else row "detection pass (detect_bench)" "n/a (not built)"; fi
 
-# 3. full repaint.
+# 3. full repaint at two sizes: kept picture, picture drawn afresh, gradient only (one row each).
 if exe=$(find_exe paint_bench) && [ -n "$exe" ]; then
-  out=$(run_win "$exe"); row "full repaint (paint_bench)" "$(tr '\n' ';' <<<"$out" | sed 's/;$//; s/;/ \/ /g')"
+  out=$(run_win "$exe")
+  while IFS= read -r line; do
+    case "$line" in *x*:*) row "full repaint ${line%%:*} (paint_bench)" "${line#*: }" ;; *) row "full repaint (paint_bench)" "$line" ;; esac
+  done <<<"$out"
 else row "full repaint (paint_bench)" "n/a (not built)"; fi
 
 # 4. copy throughput against cp of the same size on the same disk.
@@ -65,6 +70,6 @@ else row "track decoding (music_bench vs oggdec)" "n/a (not built)"; fi
 
 row "peak memory of the installer" "$(grep -o 'vmhwm_kib=.*' <<<"$fp" | cut -d= -f2) KiB VmHWM (wine process, 3 s after start)"
 
-printf '| %-34s | %s |\n' "benchmark" "result"
-printf '|%s|%s|\n' "------------------------------------" "--------"
+printf '| %-38s | %s |\n' "benchmark" "result"
+printf '|%s|%s|\n' "----------------------------------------" "--------"
 printf '%s\n' "${rows[@]}"

@@ -13,6 +13,7 @@ packages=(
   wine wine64 fonts-wine fonts-wqy-microhei fonts-liberation
   xvfb xauth xdotool x11-utils imagemagick strace
   python3 python3-pefile vorbis-tools sox zip unzip pulseaudio pulseaudio-utils
+  openssl osslsigncode
 )
 missing=()
 for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include "app/product.h"
 #include "app/texts.h"
 #include "ui/layout.h"
 
@@ -8,7 +9,6 @@
 LanguageId chooseLanguage(HINSTANCE instance);
 LRESULT CALLBACK languageWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-constexpr const wchar_t* kLanguageWindowClass = L"LumivexPatchInstallerLanguage";
 constexpr float kLanguageCanvasWidth = 650.0f;
 constexpr float kLanguageCanvasHeight = 280.0f;
 

@@ -1,12 +1,14 @@
 #include "app/startup.h"
 
 #include <shellapi.h>
-#include <dwmapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 #include "app/language_window.h"
+#include "app/product.h"
+#include "app/system_dll.h"
 #include "audio/music.h"
 #include "resources/resource_ids.h"
 #include "ui/main_window.h"
@@ -21,17 +23,16 @@ bool switchIs(const wchar_t* argument, const wchar_t* name) {
 
 void setDpiAwareness() {
     using SetContext = BOOL(WINAPI*)(HANDLE);
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    auto setContext = user32 ? reinterpret_cast<SetContext>(
-                                   reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")))
-                             : nullptr;
-    if (setContext == nullptr || !setContext(reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-4))))
-        SetProcessDPIAware();
+    using SetAware = BOOL(WINAPI*)();
+    // user32 is delay-loaded and not loaded yet: the lookups load it from the system folder.
+    const auto setContext = systemFunction<SetContext>(L"user32.dll", "SetProcessDpiAwarenessContext");
+    if (setContext && setContext(reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-4)))) return;
+    if (const auto setAware = systemFunction<SetAware>(L"user32.dll", "SetProcessDPIAware")) setAware();
 }
 
 void requestLightTitleBar(HWND hwnd) {
     BOOL dark = FALSE;
-    if (FAILED(DwmSetWindowAttribute(hwnd, 20, &dark, sizeof dark))) DwmSetWindowAttribute(hwnd, 19, &dark, sizeof dark);
+    if (FAILED(setDwmWindowAttribute(hwnd, 20, &dark, sizeof dark))) setDwmWindowAttribute(hwnd, 19, &dark, sizeof dark);
 }
 
 }  // namespace
@@ -39,8 +40,9 @@ void requestLightTitleBar(HWND hwnd) {
 CommandLineOptions parseCommandLine(const wchar_t* commandLine) {
     CommandLineOptions options;
     int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(commandLine, &count);
-    if (arguments == nullptr) return options;
+    LocalMemory<LPWSTR*> owned(CommandLineToArgvW(commandLine, &count));
+    if (!owned) return options;
+    LPWSTR* arguments = owned.get();
     int index = 1;
     while (index < count) {
         if (switchIs(arguments[index], L"--lang") && index + 1 < count) {
@@ -54,7 +56,6 @@ CommandLineOptions parseCommandLine(const wchar_t* commandLine) {
             index += 1;
         }
     }
-    LocalFree(arguments);
     return options;
 }
 
@@ -89,12 +90,9 @@ int backgroundResourceId(DWORD tickCount, DWORD counterLow) {
 }
 
 void releaseBackgroundImage(BackgroundImage& holder) {
-    if (holder.image) Gdiplus::DllExports::GdipDisposeImage(holder.image);
-    holder.image = nullptr;
-    if (holder.stream) holder.stream->Release();
-    holder.stream = nullptr;
-    if (holder.memory) GlobalFree(holder.memory);
-    holder.memory = nullptr;
+    holder.image.reset();
+    holder.stream.reset();
+    holder.serial = 0;
 }
 
 void loadBackgroundImage(BackgroundImage& holder, HINSTANCE instance) {
@@ -108,25 +106,24 @@ void loadBackgroundImage(BackgroundImage& holder, HINSTANCE instance) {
     DWORD size = SizeofResource(instance, resource);
     const void* data = loaded ? LockResource(loaded) : nullptr;
     if (!data || size == 0) return;
-    holder.memory = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (!holder.memory) return;
-    void* target = GlobalLock(holder.memory);
-    if (!target) {
-        releaseBackgroundImage(holder);
-        return;
-    }
+    GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, size));
+    void* target = memory ? GlobalLock(memory.get()) : nullptr;
+    if (!target) return;
     memcpy(target, data, size);
-    GlobalUnlock(holder.memory);
-    if (FAILED(CreateStreamOnHGlobal(holder.memory, TRUE, &holder.stream))) {
-        holder.stream = nullptr;
+    GlobalUnlock(memory.get());
+    if (FAILED(CreateStreamOnHGlobal(memory.get(), TRUE, holder.stream.out()))) {
+        holder.stream.reset();
+        return;
+    }
+    memory.release();  // the stream owns the block now
+    Gdiplus::GpImage* image = nullptr;
+    if (Gdiplus::DllExports::GdipLoadImageFromStream(holder.stream.get(), &image) != Gdiplus::Ok) {
         releaseBackgroundImage(holder);
         return;
     }
-    holder.memory = nullptr;  // the stream owns the block now
-    if (Gdiplus::DllExports::GdipLoadImageFromStream(holder.stream, &holder.image) != Gdiplus::Ok) {
-        holder.image = nullptr;
-        releaseBackgroundImage(holder);
-    }
+    holder.image.reset(image);
+    static std::atomic<std::uint32_t> loads{0};
+    holder.serial = ++loads;
 }
 
 void registerWindowClass(HINSTANCE instance, WNDPROC procedure, const wchar_t* className) {
@@ -176,33 +173,21 @@ WindowRect initialWindowRect(int clientWidth, int clientHeight, DWORD style, int
 
 int runInstaller(HINSTANCE instance, int showCommand) {
     setDpiAwareness();
-    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    auto uninitializeCom = [com] {
-        if (SUCCEEDED(com)) CoUninitialize();
-    };
-    ULONG_PTR gdiplusToken = 0;
-    Gdiplus::GdiplusStartupInput gdiplusInput;
-    if (Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr) != Gdiplus::Ok) {
-        uninitializeCom();
-        return 1;
-    }
+    // Declared in this order, GDI+ shuts down before COM on every return below.
+    ComSession com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    GdiplusSession gdiplus;
+    if (!gdiplus) return 1;
     CommandLineOptions options = parseCommandLine(GetCommandLineW());
     LanguageId language = options.language;
     if (!options.languageGiven) {
         language = chooseLanguage(instance);
-        if (language < 0) {
-            Gdiplus::GdiplusShutdown(gdiplusToken);
-            uninitializeCom();
-            return 0;
-        }
+        if (language < 0) return 0;
     }
     WidePath exePath = executablePath();
     if (isRunningFromTemp(exePath)) {
         const LocalizedText& texts = textsFor(language);
-        MessageBoxW(nullptr, texts[runningFromTemp], texts[extractZipFirst],
+        MessageBoxW(nullptr, texts[TextSlot::runningFromTemp], texts[TextSlot::extractZipFirst],
                     MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
-        Gdiplus::GdiplusShutdown(gdiplusToken);
-        uninitializeCom();
         return 0;
     }
 
@@ -216,7 +201,7 @@ int runInstaller(HINSTANCE instance, int showCommand) {
         window.music = &music;
         window.exePath = exePath;
         window.appFolder = parentFolder(exePath);
-        window.patchPath = joinPath(window.appFolder, L"patch.rpa");
+        window.patchPath = joinPath(window.appFolder, kPatchFileName);
         window.destOverride = options.destOverride;
         window.fontFamily = createUiFontFamily(language);
 
@@ -245,7 +230,5 @@ int runInstaller(HINSTANCE instance, int showCommand) {
         destroyMainWindowRecord(window);
     }
     stopMusic(music);
-    Gdiplus::GdiplusShutdown(gdiplusToken);
-    uninitializeCom();
     return exitCode;
 }

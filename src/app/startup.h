@@ -4,6 +4,9 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <cstdint>
+
+#include "app/handles.h"
 #include "app/texts.h"
 #include "detect/paths.h"
 
@@ -13,11 +16,13 @@ struct CommandLineOptions {
     WidePath destOverride;
 };
 
-// The decoded background picture and the memory it is decoded from.
+// The decoded background picture and the stream (over a copy of the resource) it reads from.
+// The picture goes before its stream: see releaseBackgroundImage.
 struct BackgroundImage {
-    HGLOBAL memory = nullptr;
-    IStream* stream = nullptr;
-    Gdiplus::GpImage* image = nullptr;
+    ComPtr<IStream> stream;
+    ImagePtr image;
+    // Which load this is: a picture decoded later may get the address of a freed one.
+    std::uint32_t serial = 0;
 };
 
 struct WindowRect {

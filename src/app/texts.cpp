@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include "app/product.h"
+
 namespace {
 
 const LocalizedText kSimplified = {{
-    L"【索凡尼游戏】《露米维》 Steam 补丁 - Ver1.0.0 安装程序（简体中文）",  // windowTitle
+    L"【索凡尼游戏】《露米维》 Steam 补丁 - Ver" LUMIVEX_VERSION L" 安装程序（简体中文）",  // windowTitle
     L"露米维",  // gameTitle
     L"游戏补丁 · 自动安装器",  // subtitle
     L"已找到 patch.rpa",  // patchFound
@@ -48,7 +50,7 @@ const LocalizedText kSimplified = {{
 }};
 
 const LocalizedText kTraditional = {{
-    L"【索凡尼遊戲】『露米維』Steam 修補檔 - Ver1.0.0 安裝程式（繁體中文）",  // windowTitle
+    L"【索凡尼遊戲】『露米維』Steam 修補檔 - Ver" LUMIVEX_VERSION L" 安裝程式（繁體中文）",  // windowTitle
     L"露米維",  // gameTitle
     L"遊戲修補檔 · 自動安裝程式",  // subtitle
     L"已找到 patch.rpa",  // patchFound
@@ -91,7 +93,7 @@ const LocalizedText kTraditional = {{
 }};
 
 const LocalizedText kEnglish = {{
-    L"[Sorvane Games] Lumivex: Orrendale Steam Patch - Ver1.0.0 Installer (English)",  // windowTitle
+    L"[Sorvane Games] Lumivex: Orrendale Steam Patch - Ver" LUMIVEX_VERSION L" Installer (English)",  // windowTitle
     L"Lumivex: Orrendale",  // gameTitle
     L"Automatic game patch installer",  // subtitle
     L"patch.rpa found",  // patchFound
@@ -187,16 +189,16 @@ const wchar_t* const* fontFamilyNames(LanguageId language, int* count) {
     return simplified;
 }
 
-Gdiplus::GpFontFamily* createUiFontFamily(LanguageId language) {
+FontFamilyPtr createUiFontFamily(LanguageId language) {
     int count = 0;
     const wchar_t* const* names = fontFamilyNames(language, &count);
     for (int i = 0; i < count; ++i) {
         Gdiplus::GpFontFamily* family = nullptr;
-        if (Gdiplus::DllExports::GdipCreateFontFamilyFromName(names[i], nullptr, &family) == Gdiplus::Ok)
-            return family;
-        if (family != nullptr) Gdiplus::DllExports::GdipDeleteFontFamily(family);
+        const bool found = Gdiplus::DllExports::GdipCreateFontFamilyFromName(names[i], nullptr, &family) == Gdiplus::Ok;
+        FontFamilyPtr owned(family);
+        if (found) return owned;
     }
     Gdiplus::GpFontFamily* last = nullptr;
     Gdiplus::DllExports::GdipCreateFontFamilyFromName(L"Arial", nullptr, &last);
-    return last;
+    return FontFamilyPtr(last);
 }

@@ -5,9 +5,12 @@
 
 #include <cstdint>
 
+#include "app/handles.h"
+
 using LanguageId = std::int32_t;
 
-enum TextSlot : int {
+// Scoped: several slots share a name with a button or a state but for the case of one letter.
+enum class TextSlot : int {
     windowTitle = 0,
     gameTitle = 1,
     subtitle = 2,
@@ -53,8 +56,8 @@ enum TextSlot : int {
 
 // One language: 40 constant texts indexed by TextSlot.
 struct LocalizedText {
-    const wchar_t* slot[textSlotCount];
-    const wchar_t* operator[](TextSlot key) const { return slot[key]; }
+    const wchar_t* slot[static_cast<int>(TextSlot::textSlotCount)];
+    const wchar_t* operator[](TextSlot key) const { return slot[static_cast<int>(key)]; }
 };
 
 // Fixed English texts that are never translated.
@@ -71,5 +74,4 @@ extern const wchar_t* const languageLabels[3];
 // Family names tried for the language, best first.
 const wchar_t* const* fontFamilyNames(LanguageId language, int* count);
 // A new font family for the language, tried in the language's order of preference.
-// The caller owns it: release with GdipDeleteFontFamily.
-Gdiplus::GpFontFamily* createUiFontFamily(LanguageId language);
+FontFamilyPtr createUiFontFamily(LanguageId language);

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 
+#include "app/handles.h"
+#include "app/product.h"
+
 #include "detect/steam.h"
 #include "install/preflight.h"
 #include "ui/main_window.h"
@@ -15,26 +18,17 @@ const WidePath& gameFolderSuffix() {
     return suffix;
 }
 
-// Owns one listing handle.
-struct FindHandle {
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    ~FindHandle() {
-        if (handle != INVALID_HANDLE_VALUE) FindClose(handle);
-    }
-};
-
 // Lists the folder without recursion and stops at the first game archive; a listing error ends
 // the walk and the entries seen so far decide.
 bool holdsGameArchive(const WidePath& folder) {
     WIN32_FIND_DATAW entry{};
-    FindHandle find;
     countFileCalls();
-    find.handle = FindFirstFileW(toLongPath(joinPath(folder, L"*")).c_str(), &entry);
-    if (find.handle == INVALID_HANDLE_VALUE) return false;
+    FindHandle find(FindFirstFileW(toLongPath(joinPath(folder, L"*")).c_str(), &entry));
+    if (!find) return false;
     for (;;) {
         if (isGameArchiveEntry(entry.cFileName, entry.dwFileAttributes)) return true;
         countFileCalls();
-        if (!FindNextFileW(find.handle, &entry)) return false;
+        if (!FindNextFileW(find.get(), &entry)) return false;
     }
 }
 
@@ -54,10 +48,9 @@ void addLibraryCandidates(CandidateList& list, const WidePath& library) {
 }
 
 void addUninstallCandidates(CandidateList& list) {
-    const wchar_t* key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 2468020";
     for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
         for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_32KEY), REGSAM(KEY_WOW64_64KEY)}) {
-            WidePath location = readRegistryPath(hive, key, L"InstallLocation", view);
+            WidePath location = readRegistryPath(hive, kUninstallKey, L"InstallLocation", view);
             if (!location.empty()) addCandidate(list, joinPath(location, L"game"), 0, 900, 0);
         }
     }
@@ -73,7 +66,7 @@ bool hasGameFolderSuffix(const WidePath& p) {
 
 bool isGameArchiveEntry(const std::wstring& name, unsigned long attributes) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && endsWithNoCase(name, L".rpa") &&
-           !pathEqualsNoCase(name, L"patch.rpa");
+           !pathEqualsNoCase(name, kPatchFileName);
 }
 
 bool isGameFolder(const WidePath& path) {
@@ -125,6 +118,16 @@ size_t findCandidate(const CandidateList& list, const WidePath& folder) {
     return list.size();
 }
 
+std::uint32_t selectionFor(const CandidateList& list, const WidePath& folder, std::uint32_t fallback) {
+    if (folder.empty()) return fallback;
+    const size_t index = findCandidate(list, folder);
+    return index < list.size() ? static_cast<std::uint32_t>(index) : fallback;
+}
+
+DetectionReset decideDetectionReset(InstallerState current, const CandidateList& list, const WidePath& remembered) {
+    return {current == Installing ? Installing : Ready, selectionFor(list, remembered, 0), 0, std::wstring()};
+}
+
 void detectGameFolders(MainWindow& window) {
     WidePath remembered;
     if (const GameCandidate* selected = selectedCandidate(window)) remembered = selected->folder;
@@ -144,17 +147,14 @@ void detectGameFolders(MainWindow& window) {
     if (!window.manualFolder.empty()) addCandidate(window.candidates, window.manualFolder, 1, 1200, kStampAlways);
     sortCandidates(window.candidates, true);
 
-    window.selectedIndex = 0;
-    if (!remembered.empty()) {
-        size_t index = findCandidate(window.candidates, remembered);
-        if (index < window.candidates.size()) window.selectedIndex = static_cast<std::uint32_t>(index);
-    }
+    DetectionReset reset = decideDetectionReset(window.state, window.candidates, remembered);
+    window.selectedIndex = reset.selectedIndex;
 
     countFileCalls(2);
     window.patchPresent = isFile(window.patchPath);
     window.patchSize = window.patchPresent ? fileSize(window.patchPath) : 0;
-    if (window.state != Installing) window.state = Ready;
-    window.progressPerMille = 0;
-    window.statusMessage.clear();
+    window.state = reset.state;
+    window.progressPerMille = reset.progressPerMille;
+    window.statusMessage = std::move(reset.statusMessage);
     refreshTargetFlags(window);
 }

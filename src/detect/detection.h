@@ -7,6 +7,7 @@
 #include "detect/paths.h"
 
 struct MainWindow;
+enum InstallerState : std::int32_t;
 
 struct GameCandidate {
     WidePath folder;
@@ -32,4 +33,16 @@ void addCandidate(CandidateList& list, const WidePath& path, std::uint8_t manual
 void sortCandidates(CandidateList& list, bool byManual);
 // Index of the first candidate whose folder equals the given one, or list.size().
 size_t findCandidate(const CandidateList& list, const WidePath& folder);
+// The index of folder in the list, or fallback when it is empty or not listed.
+std::uint32_t selectionFor(const CandidateList& list, const WidePath& folder, std::uint32_t fallback);
+
+// What a detection pass sets on the record besides the list and the patch flags.
+struct DetectionReset {
+    InstallerState state;            // Ready, unless a copy is running
+    std::uint32_t selectedIndex = 0;  // the folder selected before, where it is still listed
+    std::int32_t progressPerMille = 0;
+    std::wstring statusMessage;
+};
+DetectionReset decideDetectionReset(InstallerState current, const CandidateList& list, const WidePath& remembered);
+// Rebuilds the candidate list and the patch and target flags in place.
 void detectGameFolders(MainWindow& window);

@@ -70,19 +70,39 @@ WidePath toLongPath(const WidePath& path) {
     return path;
 }
 
+bool isCanonicalAbsolute(const WidePath& path) {
+    const bool drive = path.size() >= 3 && path[1] == L':' && path[2] == L'\\';
+    const bool network = startsWith(path, L"\\\\") && !startsWith(path, L"\\\\?\\") && !startsWith(path, L"\\\\.\\");
+    if (!drive && !network) return false;
+    size_t start = network ? 2 : 3;
+    while (start <= path.size()) {
+        size_t end = path.find(L'\\', start);
+        if (end == WidePath::npos) end = path.size();
+        WidePath part = path.substr(start, end - start);
+        // Windows drops a trailing dot or blank of a plain path's part, the long form keeps it.
+        if (part.find(L'/') != WidePath::npos || (!part.empty() && (part.back() == L'.' || part.back() == L' ')))
+            return false;
+        if (part.empty() && end != path.size()) return false;  // a doubled separator
+        start = end + 1;
+    }
+    return true;
+}
+
+WidePath queryForm(const WidePath& path) { return isCanonicalAbsolute(path) ? toLongPath(path) : path; }
+
 bool isDirectory(const WidePath& path) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
+    DWORD attributes = GetFileAttributesW(queryForm(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool isFile(const WidePath& path) {
     // INVALID_FILE_ATTRIBUTES has the directory bit set, so a missing path is not a file.
-    return (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    return (GetFileAttributesW(queryForm(path).c_str()) & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 namespace {
 bool standardInfo(const WidePath& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
-    return GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) != 0;
+    return GetFileAttributesExW(queryForm(path).c_str(), GetFileExInfoStandard, &data) != 0;
 }
 }  // namespace
 

@@ -4,25 +4,11 @@
 #include <climits>
 #include <cwctype>
 
+#include "app/handles.h"
+
 namespace {
 
 std::atomic<std::uint64_t> fileCallCount{0};
-
-// Owns one open key; closes it on every path out.
-struct RegistryKey {
-    HKEY key = nullptr;
-    ~RegistryKey() {
-        if (key) RegCloseKey(key);
-    }
-};
-
-// Owns one file handle.
-struct FileHandle {
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    ~FileHandle() {
-        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-    }
-};
 
 bool countedIsDirectory(const WidePath& path) {
     countFileCalls();
@@ -81,15 +67,15 @@ void countFileCalls(std::uint64_t calls) { fileCallCount.fetch_add(calls, std::m
 
 WidePath readRegistryPath(HKEY hive, const wchar_t* subKey, const wchar_t* valueName, REGSAM viewFlags) {
     RegistryKey key;
-    if (RegOpenKeyExW(hive, subKey, 0, KEY_QUERY_VALUE | viewFlags, &key.key) != ERROR_SUCCESS) return WidePath();
+    if (RegOpenKeyExW(hive, subKey, 0, KEY_QUERY_VALUE | viewFlags, key.out()) != ERROR_SUCCESS) return WidePath();
     DWORD type = 0;
     DWORD size = 0;
-    if (RegQueryValueExW(key.key, valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return WidePath();
+    if (RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return WidePath();
     if ((type != REG_SZ && type != REG_EXPAND_SZ) || size < 2) return WidePath();
     // Two spare code units terminate a value that was stored without its own terminator.
     std::vector<wchar_t> buffer(size / 2 + 2, L'\0');
     DWORD bytes = size;
-    if (RegQueryValueExW(key.key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) !=
+    if (RegQueryValueExW(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) !=
         ERROR_SUCCESS)
         return WidePath();
     std::wstring value = upToFirstNul(buffer.data(), buffer.size());
@@ -118,20 +104,20 @@ std::wstring decodeText(const std::string& bytes) {
 }
 
 std::wstring readTextFile(const WidePath& path) {
-    FileHandle file;
     countFileCalls();
-    file.handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file.handle == INVALID_HANDLE_VALUE) return std::wstring();
+    FileHandle file(CreateFileW(queryForm(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::wstring();
     LARGE_INTEGER size{};
     countFileCalls();
-    if (!GetFileSizeEx(file.handle, &size) || size.QuadPart <= 0 ||
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||
         static_cast<std::uint64_t>(size.QuadPart) > kMaxTextFileBytes)
         return std::wstring();
     std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
     DWORD read = 0;
     countFileCalls();
-    if (!ReadFile(file.handle, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr)) return std::wstring();
+    if (!ReadFile(file.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr)) return std::wstring();
     bytes.resize(read);
     return decodeText(bytes);
 }
@@ -247,8 +233,7 @@ ManifestProbe probeManifest(const WidePath& library) {
     ManifestProbe probe;
     WidePath manifest = joinPath(joinPath(library, L"steamapps"), kManifestName);
     countFileCalls();
-    // A missing path reports all attribute bits, the folder bit included, so it is not present.
-    probe.present = (GetFileAttributesW(manifest.c_str()) & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    probe.present = isFile(manifest);
     if (!probe.present) return probe;
     probe.installDir = manifestInstallDir(quotedStrings(readTextFile(manifest)));
     countFileCalls();

@@ -8,10 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "app/product.h"
 #include "detect/paths.h"
 
-constexpr const wchar_t* kGameFolderName = L"Lumivex Orrendale";
-constexpr const wchar_t* kManifestName = L"appmanifest_2468020.acf";
 // Larger Steam text files are not read at all: bounds the memory of one read.
 constexpr std::uint64_t kMaxTextFileBytes = 16ull * 1024 * 1024;
 

@@ -9,26 +9,6 @@
 
 namespace {
 
-// Releases a COM interface when it goes out of scope.
-template <typename Interface>
-struct ComRef {
-    Interface* p = nullptr;
-    ComRef() = default;
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    ~ComRef() {
-        if (p) p->Release();
-    }
-    Interface** out() { return &p; }
-    Interface* operator->() const { return p; }
-    explicit operator bool() const { return p != nullptr; }
-};
-
-struct CoTaskText {
-    PWSTR text = nullptr;
-    ~CoTaskText() { CoTaskMemFree(text); }
-};
-
 constexpr FILEOPENDIALOGOPTIONS kFolderPickOptions =
     FOS_NOCHANGEDIR | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST;
 
@@ -36,31 +16,30 @@ constexpr FILEOPENDIALOGOPTIONS kFolderPickOptions =
 void startInSelectedFolder(IFileDialog* dialog, const MainWindow& window) {
     const GameCandidate* selected = selectedCandidate(window);
     if (!selected) return;
-    ComRef<IShellItem> folder;
-    if (SUCCEEDED(SHCreateItemFromParsingName(selected->folder.c_str(), nullptr, IID_IShellItem,
-                                              reinterpret_cast<void**>(folder.out()))) &&
+    ComPtr<IShellItem> folder;
+    if (SUCCEEDED(SHCreateItemFromParsingName(selected->folder.c_str(), nullptr, IID_IShellItem, folder.outVoid())) &&
         folder)
-        dialog->SetFolder(folder.p);
+        dialog->SetFolder(folder.get());
 }
 
 // The picked folder as a file-system path, or empty when the user cancelled.
 WidePath askForFolder(MainWindow& window) {
-    ComRef<IFileDialog> dialog;
+    ComPtr<IFileDialog> dialog;
     if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileDialog,
-                                reinterpret_cast<void**>(dialog.out()))) ||
+                                dialog.outVoid())) ||
         !dialog)
         return WidePath();
     FILEOPENDIALOGOPTIONS options = 0;
     dialog->GetOptions(&options);
     dialog->SetOptions(options | kFolderPickOptions);
-    dialog->SetTitle(textsFor(window.language)[folderDialogTitle]);
-    startInSelectedFolder(dialog.p, window);
+    dialog->SetTitle(textsFor(window.language)[TextSlot::folderDialogTitle]);
+    startInSelectedFolder(dialog.get(), window);
     if (FAILED(dialog->Show(window.hwnd))) return WidePath();
-    ComRef<IShellItem> result;
+    ComPtr<IShellItem> result;
     if (FAILED(dialog->GetResult(result.out())) || !result) return WidePath();
     CoTaskText name;
-    if (FAILED(result->GetDisplayName(SIGDN_FILESYSPATH, &name.text)) || !name.text) return WidePath();
-    return WidePath(name.text);
+    if (FAILED(result->GetDisplayName(SIGDN_FILESYSPATH, name.out())) || !name) return WidePath();
+    return WidePath(name.get());
 }
 
 }  // namespace
@@ -70,20 +49,21 @@ void chooseGameFolder(MainWindow& window) {
     if (!picked.empty()) adoptChosenFolder(window, picked);
 }
 
+AdoptionDecision decideAdoption(const WidePath& resolvedFolder) {
+    if (resolvedFolder.empty()) return {false, TextSlot::selectFolderHint, MB_ICONWARNING};
+    return {true};
+}
+
 bool adoptChosenFolder(MainWindow& window, const WidePath& picked) {
-    WidePath folder = resolveChosenFolder(picked);
-    if (folder.empty()) {
-        showMessage(window, textsFor(window.language)[selectFolderHint], MB_ICONWARNING);
+    const WidePath folder = resolveChosenFolder(picked);
+    const AdoptionDecision decision = decideAdoption(folder);
+    if (!decision.adopt) {
+        showMessage(window, textsFor(window.language)[decision.warning], decision.icon);
         return false;
     }
     window.manualFolder = folder;
     detectGameFolders(window);
-    for (size_t i = 0; i < window.candidates.size(); ++i) {
-        if (pathEqualsNoCase(window.candidates[i].folder, folder)) {
-            window.selectedIndex = static_cast<std::uint32_t>(i);
-            break;
-        }
-    }
+    window.selectedIndex = selectionFor(window.candidates, folder, window.selectedIndex);
     refreshTargetFlags(window);
     invalidate(window);
     return true;

@@ -11,11 +11,6 @@
 namespace {
 std::atomic<CopyFileFunction> copyFileFunction{&CopyFileExW};
 
-void freeJob(MainWindow& window) {
-    delete window.copyJob;
-    window.copyJob = nullptr;
-}
-
 // What a file looked like before the copy, to tell afterwards whether the copy wrote to it.
 struct FileState {
     bool exists = false;
@@ -35,6 +30,11 @@ FileState fileState(const std::wstring& longPath) {
     return state;
 }
 
+void removeFile(const std::wstring& longPath) {
+    SetFileAttributesW(longPath.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only source passes its flag on
+    DeleteFileW(longPath.c_str());
+}
+
 // A copy that ended badly may leave a half-written patch.rpa behind (Windows removes it on most
 // failures, Wine never does); the game would then load a broken archive. The file is removed
 // only when the copy wrote to it: one that is still as it was before (the copy failed before
@@ -44,44 +44,88 @@ void removeBrokenCopy(const std::wstring& destination, const FileState& before, 
     if (!after.exists) return;
     bool touched = copyClaimedSuccess || !before.exists || after.size != before.size ||
                    after.written != before.written;
-    if (!touched) return;
-    SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only source passes its flag on
-    DeleteFileW(destination.c_str());
+    if (touched) removeFile(destination);
 }
 
 void joinWorker(MainWindow& window) {
     if (!window.workerThread) return;
-    WaitForSingleObject(window.workerThread, INFINITE);
-    CloseHandle(window.workerThread);
-    window.workerThread = nullptr;
+    WaitForSingleObject(window.workerThread.get(), INFINITE);
+    window.workerThread.reset();
 }
 }  // namespace
 
 void setCopyFileFunction(CopyFileFunction function) { copyFileFunction = function ? function : &CopyFileExW; }
 
+DWORD replacementError(DWORD error, bool heldOpen) {
+    return error == ERROR_ACCESS_DENIED && heldOpen ? ERROR_SHARING_VIOLATION : error;
+}
+
+namespace {
+bool heldOpenByAnother(const std::wstring& longPath) {
+    FileHandle probe(CreateFileW(longPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !probe && GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+bool cancelRequested(InstallJob& job) { return InterlockedCompareExchange(&job.cancelRequested, 0, 0) != 0; }
+
+void recordFailure(InstallJob& job, DWORD error) {
+    job.errorCode = error;
+    // Whatever ends a copy after the player asked to cancel counts as the cancellation.
+    job.cancelled = error == ERROR_REQUEST_ABORTED || cancelRequested(job);
+}
+
+// The copy into a temporary file beside patch.rpa, which then takes its place in one step. On
+// every other ending the temporary file goes and patch.rpa stays byte for byte as it was.
+void copyBeside(InstallJob& job, const std::wstring& source, const std::wstring& destination, CopyFileFunction copy) {
+    const std::wstring temp = toLongPath(job.tempPath);
+    BOOL cancel = FALSE;  // Cancellation goes through the progress routine, never through this flag.
+    if (!copy(source.c_str(), temp.c_str(), &copyProgress, &job, &cancel, 0)) {
+        recordFailure(job, GetLastError());
+    } else if (fileSize(job.sourcePath) != fileSize(job.tempPath)) {
+        job.errorCode = ERROR_WRITE_FAULT;  // claimed success, but the size says otherwise
+    } else if (!MoveFileExW(temp.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = GetLastError();
+        recordFailure(job, replacementError(error, error == ERROR_ACCESS_DENIED && heldOpenByAnother(destination)));
+    } else {
+        job.succeeded = 1;
+        return;
+    }
+    removeFile(temp);
+}
+
+// The copy straight over patch.rpa, for a disk without room for both files.
+void copyInPlace(InstallJob& job, const std::wstring& source, const std::wstring& destination, CopyFileFunction copy) {
+    BOOL cancel = FALSE;
+    const FileState before = fileState(destination);
+    if (copy(source.c_str(), destination.c_str(), &copyProgress, &job, &cancel, 0)) {
+        // A copy that claims success but leaves another size behind is a broken write.
+        if (fileSize(job.sourcePath) == fileSize(job.destPath)) {
+            job.succeeded = 1;
+        } else {
+            job.errorCode = ERROR_WRITE_FAULT;
+            removeBrokenCopy(destination, before, true);
+        }
+    } else {
+        recordFailure(job, GetLastError());
+        removeBrokenCopy(destination, before, false);
+    }
+}
+}  // namespace
+
 DWORD WINAPI copyWorker(LPVOID parameter) {
     auto* job = static_cast<InstallJob*>(parameter);
     HWND target = job->window;
     {
-        std::wstring source = toLongPath(job->sourcePath);
-        std::wstring destination = toLongPath(job->destPath);
-        BOOL cancel = FALSE;  // Cancellation goes through the progress routine, never through this flag.
+        const std::wstring source = toLongPath(job->sourcePath);
+        const std::wstring destination = toLongPath(job->destPath);
+        // An installer that was ended while copying leaves its temporary file behind.
+        removeFile(toLongPath(job->destPath + kPartialSuffix));
         CopyFileFunction copy = copyFileFunction.load();
-        const FileState before = fileState(destination);
-        if (copy(source.c_str(), destination.c_str(), &copyProgress, job, &cancel, 0)) {
-            // A copy that claims success but leaves another size behind is a broken write.
-            if (fileSize(job->sourcePath) == fileSize(job->destPath)) {
-                job->succeeded = 1;
-            } else {
-                job->errorCode = ERROR_WRITE_FAULT;
-                removeBrokenCopy(destination, before, true);
-            }
-        } else {
-            job->errorCode = GetLastError();
-            job->cancelled = job->errorCode == ERROR_REQUEST_ABORTED ||
-                             InterlockedCompareExchange(&job->cancelRequested, 0, 0) != 0;
-            removeBrokenCopy(destination, before, false);
-        }
+        if (job->tempPath.empty())
+            copyInPlace(*job, source, destination, copy);
+        else
+            copyBeside(*job, source, destination, copy);
     }
     // The job belongs to the window thread from here on: it is not touched after this post.
     PostMessageW(target, WM_APP_COPY_DONE, 0, 0);
@@ -91,7 +135,7 @@ DWORD WINAPI copyWorker(LPVOID parameter) {
 DWORD CALLBACK copyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred, LARGE_INTEGER,
                             LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE, LPVOID data) {
     auto* job = static_cast<InstallJob*>(data);
-    if (InterlockedCompareExchange(&job->cancelRequested, 0, 0) != 0) return PROGRESS_CANCEL;
+    if (cancelRequested(*job)) return PROGRESS_CANCEL;
     LONG perMille = 0;
     if (totalFileSize.QuadPart >= 1) {
         std::uint64_t scaled = static_cast<std::uint64_t>(totalBytesTransferred.QuadPart) * 1000u;
@@ -100,6 +144,9 @@ DWORD CALLBACK copyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalByte
         if (perMille < 0) perMille = 0;
         if (perMille > 1000) perMille = 1000;
     }
+    // A copy beside patch.rpa is not in place until it has replaced it: the bar stops short of
+    // its end until then.
+    if (!job->tempPath.empty() && perMille > 999) perMille = 999;
     // Posting only changes keeps a copy of any size to at most 1001 messages.
     if (InterlockedExchange(&job->lastPerMille, perMille) != perMille)
         PostMessageW(job->window, WM_APP_COPY_PROGRESS, static_cast<WPARAM>(perMille), 0);
@@ -113,39 +160,51 @@ void requestCancel(MainWindow& window) {
 void stopWorker(MainWindow& window) {
     requestCancel(window);
     joinWorker(window);
-    freeJob(window);
+    window.copyJob.reset();
+}
+
+CopyEnd decideCopyEnd(const CopyResult& result, const LocalizedText& texts, const std::wstring& errorText) {
+    if (result.succeeded) return {Complete, std::wstring(), CopyOffer::Nothing};
+    if (result.cancelled) return {Cancelled, std::wstring(), CopyOffer::Nothing};
+    const DWORD error = result.error;
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+        return {Failed, std::wstring(texts[TextSlot::patchInUse]) + L" " + errorText, CopyOffer::WarningBox};
+    const std::wstring status = std::wstring(texts[TextSlot::copyFailed]) + L": " + errorText;
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_PRIVILEGE_NOT_HELD) return {Failed, status, CopyOffer::Elevation};
+    return {Failed, status, CopyOffer::ErrorBox};
 }
 
 void handleCopyDone(MainWindow& window) {
     if (!window.copyJob) return;
     // Joining first makes the worker's results visible and guarantees it is done with the job.
     joinWorker(window);
-    const bool succeeded = window.copyJob->succeeded != 0;
-    const bool cancelled = window.copyJob->cancelled != 0;
-    const DWORD error = window.copyJob->errorCode;
-    freeJob(window);
+    const CopyResult result{window.copyJob->succeeded != 0, window.copyJob->cancelled != 0, window.copyJob->errorCode};
+    window.copyJob.reset();
 
-    const LocalizedText& texts = textsFor(window.language);
-    if (succeeded) {
-        window.state = Complete;
+    const bool failed = !result.succeeded && !result.cancelled;
+    const CopyEnd end =
+        decideCopyEnd(result, textsFor(window.language), failed ? systemErrorText(result.error) : std::wstring());
+    window.state = end.state;
+    if (end.state == Complete) {
         window.progressPerMille = 1000;
         window.targetHasPatch = true;
-    } else if (cancelled) {
-        window.state = Cancelled;
+    } else {
         // The hint line must not go on promising a patch that the failed copy took away.
         refreshTargetFlags(window);
-    } else {
-        window.state = Failed;
-        refreshTargetFlags(window);
-        window.statusMessage = std::wstring(texts[copyFailed]) + L": " + systemErrorText(error);
-        if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
-            window.statusMessage = std::wstring(texts[patchInUse]) + L" " + systemErrorText(error);
-            showMessage(window, window.statusMessage, MB_ICONWARNING);
-        } else if (error == ERROR_ACCESS_DENIED || error == ERROR_PRIVILEGE_NOT_HELD) {
-            restartElevated(window);
-        } else {
-            showMessage(window, window.statusMessage, MB_ICONERROR);
-        }
+    }
+    if (end.state == Failed) window.statusMessage = end.statusMessage;
+    switch (end.offer) {
+    case CopyOffer::WarningBox:
+        showMessage(window, window.statusMessage, MB_ICONWARNING);
+        break;
+    case CopyOffer::ErrorBox:
+        showMessage(window, window.statusMessage, MB_ICONERROR);
+        break;
+    case CopyOffer::Elevation:
+        restartElevated(window);
+        break;
+    case CopyOffer::Nothing:
+        break;
     }
     invalidate(window);
 }

@@ -2,9 +2,13 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
+#include "app/texts.h"
+
 struct MainWindow;
+enum InstallerState : std::int32_t;
 
 constexpr UINT WM_APP_COPY_PROGRESS = WM_APP + 10;  // wParam: per-mille 0..1000
 constexpr UINT WM_APP_COPY_DONE = WM_APP + 11;
@@ -13,6 +17,9 @@ struct InstallJob {
     HWND window = nullptr;
     std::wstring sourcePath;
     std::wstring destPath;
+    // Where the copy goes first when it is made beside patch.rpa (destPath + ".partial"), which it
+    // then replaces; empty for a copy straight over patch.rpa.
+    std::wstring tempPath;
     volatile LONG cancelRequested = 0;
     volatile LONG lastPerMille = -1;
     DWORD errorCode = 0;
@@ -25,10 +32,35 @@ struct InstallJob {
 using CopyFileFunction = BOOL(WINAPI*)(LPCWSTR, LPCWSTR, LPPROGRESS_ROUTINE, LPVOID, LPBOOL, DWORD);
 void setCopyFileFunction(CopyFileFunction function);  // nullptr restores CopyFileExW
 
+// Replacing patch.rpa failed with `error`: ERROR_ACCESS_DENIED also comes back when the game holds
+// the file open, and only a second look (opening it for writing) tells that apart from a file or
+// folder the user may not write; heldOpen is that look's answer. Returns the error to report.
+DWORD replacementError(DWORD error, bool heldOpen);
+
 DWORD WINAPI copyWorker(LPVOID job);
 DWORD CALLBACK copyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred,
                             LARGE_INTEGER streamSize, LARGE_INTEGER streamBytesTransferred, DWORD streamNumber,
                             DWORD callbackReason, HANDLE sourceFile, HANDLE destinationFile, LPVOID data);
 void requestCancel(MainWindow& window);
 void stopWorker(MainWindow& window);
+
+// What the worker left in its job.
+struct CopyResult {
+    bool succeeded = false;
+    bool cancelled = false;
+    DWORD error = 0;
+};
+
+enum class CopyOffer { Nothing, WarningBox, ErrorBox, Elevation };
+
+// The end of a copy: the new state, the status text (set only for Failed), and what to offer.
+struct CopyEnd {
+    InstallerState state;
+    std::wstring statusMessage;
+    CopyOffer offer = CopyOffer::Nothing;
+};
+
+// errorText: the system's text for result.error (systemErrorText), used only when the copy failed.
+CopyEnd decideCopyEnd(const CopyResult& result, const LocalizedText& texts, const std::wstring& errorText);
+// WM_APP_COPY_DONE: joins the worker, frees the job and applies decideCopyEnd.
 void handleCopyDone(MainWindow& window);

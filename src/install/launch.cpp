@@ -1,26 +1,41 @@
 #include "install/launch.h"
 
-#include <windows.h>
 #include <shellapi.h>
 
 #include "ui/main_window.h"
 
+LaunchDecision decideLaunch(const LaunchFacts& facts) {
+    if (!facts.hasSelection) return {LaunchStep::Nothing};
+    if (!facts.executableFound) return {LaunchStep::Warn, TextSlot::gameExeNotFound, MB_ICONWARNING};
+    switch (facts.attempt) {
+    case LaunchAttempt::NotYet:
+        return {LaunchStep::Launch};
+    case LaunchAttempt::Started:
+        // In Complete the close handler ends the installer without asking.
+        return {LaunchStep::CloseInstaller};
+    case LaunchAttempt::Failed:
+        break;
+    }
+    return {LaunchStep::Warn, TextSlot::gameLaunchFailed, MB_ICONERROR};
+}
+
 void startGame(MainWindow& window) {
     const GameCandidate* selected = selectedCandidate(window);
-    if (!selected) return;
+    LaunchFacts facts;
+    facts.hasSelection = selected != nullptr;
     // The game keeps its executable one level above its "game" data folder.
-    WidePath gameRoot = parentFolder(selected->folder);
-    WidePath executable = joinPath(gameRoot, L"Lumivex.exe");
-    const LocalizedText& texts = textsFor(window.language);
-    if (!isFile(executable)) {
-        showMessage(window, std::wstring(texts[gameExeNotFound]) + L"\n\n" + executable, MB_ICONWARNING);
-        return;
+    const WidePath gameRoot = selected ? parentFolder(selected->folder) : WidePath();
+    const WidePath executable = selected ? joinPath(gameRoot, kGameExeName) : WidePath();
+    facts.executableFound = selected && isFile(executable);
+    LaunchDecision decision = decideLaunch(facts);
+    if (decision.step == LaunchStep::Launch) {
+        HINSTANCE result =
+            ShellExecuteW(window.hwnd, L"open", executable.c_str(), nullptr, gameRoot.c_str(), SW_SHOWNORMAL);
+        facts.attempt = reinterpret_cast<INT_PTR>(result) > 32 ? LaunchAttempt::Started : LaunchAttempt::Failed;
+        decision = decideLaunch(facts);
     }
-    HINSTANCE result = ShellExecuteW(window.hwnd, L"open", executable.c_str(), nullptr, gameRoot.c_str(), SW_SHOWNORMAL);
-    if (reinterpret_cast<INT_PTR>(result) > 32) {
-        // In Complete the close handler ends the installer without asking.
-        SendMessageW(window.hwnd, WM_CLOSE, 0, 0);
-        return;
-    }
-    showMessage(window, std::wstring(texts[gameLaunchFailed]) + L"\n\n" + executable, MB_ICONERROR);
+    if (decision.step == LaunchStep::CloseInstaller) SendMessageW(window.hwnd, WM_CLOSE, 0, 0);
+    if (decision.step == LaunchStep::Warn)
+        showMessage(window, std::wstring(textsFor(window.language)[decision.text]) + L"\n\n" + executable,
+                    decision.icon);
 }

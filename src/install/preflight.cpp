@@ -14,7 +14,7 @@ void refreshTargetFlags(MainWindow& window) {
     window.targetPatchIdentical = false;
     const GameCandidate* selected = selectedCandidate(window);
     if (!selected) return;
-    WidePath destination = joinPath(selected->folder, L"patch.rpa");
+    WidePath destination = joinPath(selected->folder, kPatchFileName);
     window.targetHasPatch = isFile(destination);
     window.targetPatchIdentical =
         window.targetHasPatch && window.patchPresent && isSameFile(window.patchPath, destination);
@@ -30,20 +30,14 @@ HANDLE openForAttributes(const WidePath& path) {
 
 bool isSameFile(const WidePath& a, const WidePath& b) {
     if (pathEqualsNoCase(normalizePath(a), normalizePath(b))) return true;
-    HANDLE first = openForAttributes(a);
-    if (first == INVALID_HANDLE_VALUE) return false;
-    HANDLE second = openForAttributes(b);
-    if (second == INVALID_HANDLE_VALUE) {
-        CloseHandle(first);
-        return false;
-    }
+    FileHandle first(openForAttributes(a));
+    if (!first) return false;
+    FileHandle second(openForAttributes(b));
+    if (!second) return false;
     BY_HANDLE_FILE_INFORMATION infoA{}, infoB{};
-    bool same = GetFileInformationByHandle(first, &infoA) && GetFileInformationByHandle(second, &infoB) &&
-                infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber &&
-                infoA.nFileIndexHigh == infoB.nFileIndexHigh && infoA.nFileIndexLow == infoB.nFileIndexLow;
-    CloseHandle(first);
-    CloseHandle(second);
-    return same;
+    return GetFileInformationByHandle(first.get(), &infoA) && GetFileInformationByHandle(second.get(), &infoB) &&
+           infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber && infoA.nFileIndexHigh == infoB.nFileIndexHigh &&
+           infoA.nFileIndexLow == infoB.nFileIndexLow;
 }
 
 bool hasRoomForPatch(std::uint64_t freeBytes, std::uint64_t existingTarget, std::uint64_t patchSize) {
@@ -57,78 +51,106 @@ bool hasRoomForPatch(std::uint64_t freeBytes, std::uint64_t existingTarget, std:
     return available >= needed;
 }
 
+CopyPlacement choosePlacement(std::uint64_t freeBytes, std::uint64_t existingTarget, std::uint64_t patchSize) {
+    if (hasRoomForPatch(freeBytes, 0, patchSize)) return CopyPlacement::Beside;
+    if (hasRoomForPatch(freeBytes, existingTarget, patchSize)) return CopyPlacement::InPlace;
+    return CopyPlacement::NoRoom;
+}
+
 namespace {
-bool enoughSpaceFor(const WidePath& destination, std::uint64_t patchSize) {
-    WidePath folder = parentFolder(destination);
+CopyPlacement placementFor(const WidePath& destination, std::uint64_t patchSize) {
+    // The free-space query takes a folder; its long form needs the closing backslash.
+    WidePath folder = queryForm(parentFolder(destination));
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
     ULARGE_INTEGER freeToCaller{};
     // A volume that cannot tell its free space is given the benefit of the doubt; a real
     // shortage then shows up as the copy's own error.
-    if (!GetDiskFreeSpaceExW(folder.c_str(), &freeToCaller, nullptr, nullptr)) return true;
+    if (!GetDiskFreeSpaceExW(folder.c_str(), &freeToCaller, nullptr, nullptr)) return CopyPlacement::Beside;
     std::uint64_t existing = isFile(destination) ? fileSize(destination) : 0;
-    return hasRoomForPatch(freeToCaller.QuadPart, existing, patchSize);
+    return choosePlacement(freeToCaller.QuadPart, existing, patchSize);
 }
 
-void startWorker(MainWindow& window, const WidePath& destination) {
+void startWorker(MainWindow& window, const WidePath& destination, CopyPlacement placement) {
     stopWorker(window);
-    auto* job = new InstallJob;
-    job->window = window.hwnd;
-    job->sourcePath = window.patchPath;
-    job->destPath = destination;
-    window.copyJob = job;
-    HANDLE thread = CreateThread(nullptr, 0, &copyWorker, job, 0, nullptr);
-    if (thread) {
-        window.workerThread = thread;
+    window.copyJob = std::make_unique<InstallJob>();
+    window.copyJob->window = window.hwnd;
+    window.copyJob->sourcePath = window.patchPath;
+    window.copyJob->destPath = destination;
+    if (placement == CopyPlacement::Beside) window.copyJob->tempPath = destination + kPartialSuffix;
+    window.workerThread.reset(CreateThread(nullptr, 0, &copyWorker, window.copyJob.get(), 0, nullptr));
+    if (window.workerThread) {
         window.state = Installing;
         window.progressPerMille = 0;
         window.statusMessage.clear();
     } else {
         DWORD error = GetLastError();
-        delete job;
-        window.copyJob = nullptr;
+        window.copyJob.reset();
         window.state = Failed;
-        window.statusMessage = std::wstring(textsFor(window.language)[copyFailed]) + L": " + systemErrorText(error);
+        window.statusMessage = std::wstring(textsFor(window.language)[TextSlot::copyFailed]) + L": " + systemErrorText(error);
     }
     invalidate(window);
 }
 }  // namespace
 
+InstallDecision decideInstall(const InstallFacts& facts) {
+    if (facts.state == Installing) return {InstallStep::Nothing};
+    if (facts.state == Complete) return {InstallStep::LaunchGame};
+    if (!facts.hasSelection || !facts.patchPresent) return {InstallStep::Redraw};
+    if (facts.patchSize == 0) return {InstallStep::Refuse, TextSlot::patchEmpty, MB_ICONWARNING, false};
+    // Extracted straight into the game folder: the patch is already where it belongs.
+    if (facts.alreadyInPlace) return {InstallStep::AlreadyInPlace};
+    if (facts.placement == CopyPlacement::NoRoom)
+        return {InstallStep::Refuse, TextSlot::notEnoughSpace, MB_ICONERROR, true};
+    return {InstallStep::StartCopy};
+}
+
 void startInstall(MainWindow& window) {
-    if (window.state == Installing) return;
-    if (window.state == Complete) {
+    InstallFacts facts{window.state};
+    WidePath destination;
+    if (window.state != Installing && window.state != Complete) {
+        window.patchPresent = isFile(window.patchPath);
+        window.patchSize = window.patchPresent ? fileSize(window.patchPath) : 0;
+        const GameCandidate* selected = selectedCandidate(window);
+        facts.hasSelection = selected != nullptr;
+        facts.patchPresent = window.patchPresent;
+        facts.patchSize = window.patchSize;
+        if (selected && window.patchPresent && window.patchSize != 0) {
+            destination = joinPath(selected->folder, kPatchFileName);
+            facts.alreadyInPlace = isFile(destination) && isSameFile(window.patchPath, destination);
+            if (!facts.alreadyInPlace) facts.placement = placementFor(destination, window.patchSize);
+        }
+    }
+    const InstallDecision decision = decideInstall(facts);
+    switch (decision.step) {
+    case InstallStep::Nothing:
+        return;
+    case InstallStep::LaunchGame:
         startGame(window);
         return;
-    }
-    window.patchPresent = isFile(window.patchPath);
-    window.patchSize = window.patchPresent ? fileSize(window.patchPath) : 0;
-    const GameCandidate* selected = selectedCandidate(window);
-    if (!selected || !window.patchPresent) {
-        // The screen already says what is missing.
+    case InstallStep::Redraw:
         invalidate(window);
         return;
-    }
-    const LocalizedText& texts = textsFor(window.language);
-    if (window.patchSize == 0) {
-        showMessage(window, texts[patchEmpty], MB_ICONWARNING);
+    case InstallStep::Refuse: {
+        const wchar_t* text = textsFor(window.language)[decision.text];
+        if (decision.fails) {
+            window.state = Failed;
+            window.statusMessage = text;
+        }
+        showMessage(window, text, decision.icon);
+        if (decision.fails) invalidate(window);
         return;
     }
-    WidePath destination = joinPath(selected->folder, L"patch.rpa");
-    if (isFile(destination) && isSameFile(window.patchPath, destination)) {
-        // Extracted straight into the game folder: the patch is already where it belongs.
+    case InstallStep::AlreadyInPlace:
         window.state = Complete;
         window.progressPerMille = 1000;
         window.targetHasPatch = true;
         window.targetPatchIdentical = true;
         invalidate(window);
         return;
-    }
-    if (!enoughSpaceFor(destination, window.patchSize)) {
-        window.state = Failed;
-        window.statusMessage = texts[notEnoughSpace];
-        showMessage(window, window.statusMessage, MB_ICONERROR);
-        invalidate(window);
+    case InstallStep::StartCopy:
+        startWorker(window, destination, facts.placement);
         return;
     }
-    startWorker(window, destination);
 }
 
 std::wstring elevatedParameters(std::int32_t language, const WidePath& folder) {
@@ -141,7 +163,7 @@ std::wstring elevatedParameters(std::int32_t language, const WidePath& folder) {
 }
 
 void restartElevated(MainWindow& window) {
-    int answer = showMessage(window, textsFor(window.language)[notWritableRestartAdmin], MB_YESNO | MB_ICONWARNING);
+    int answer = showMessage(window, textsFor(window.language)[TextSlot::notWritableRestartAdmin], MB_YESNO | MB_ICONWARNING);
     if (answer != IDYES) return;
     const GameCandidate* selected = selectedCandidate(window);
     if (!selected) return;

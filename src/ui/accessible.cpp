@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "app/system_dll.h"
+
 namespace {
 
 // Child ids are 1-based positions; CHILDID_SELF (0) is the client itself.
@@ -127,7 +129,11 @@ HRESULT AccessibleScreen::get_accParent(IDispatch** parent) {
     if (!parent) return E_POINTER;
     *parent = nullptr;
     if (!reader_) return CO_E_OBJNOTCONNECTED;
-    return CreateStdAccessibleObject(hwnd_, OBJID_WINDOW, __uuidof(IDispatch), reinterpret_cast<void**>(parent));
+    // Taken from oleacc.dll at run time like LresultFromObject, which handed this object out.
+    using CreateStandard = HRESULT(WINAPI*)(HWND, LONG, REFIID, void**);
+    static const auto create = systemFunction<CreateStandard>(L"oleacc.dll", "CreateStdAccessibleObject");
+    if (!create) return E_NOTIMPL;
+    return create(hwnd_, OBJID_WINDOW, __uuidof(IDispatch), reinterpret_cast<void**>(parent));
 }
 
 HRESULT AccessibleScreen::get_accChildCount(LONG* count) {

@@ -3,9 +3,11 @@
 #include "ui/draw.h"
 
 #include "ui/main_window.h"
+#include "ui/palette.h"
 
 using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
+using namespace palette;
 
 namespace {
 
@@ -122,23 +124,23 @@ void drawText(GpGraphics* graphics, GpFontFamily* family, float size, float bold
 
 void drawButton(const MainWindow& window, GpGraphics* graphics, const LayoutRect& rect, const std::wstring& text,
                 bool hovered, bool primary) {
-    const ARGB fill = primary ? (hovered ? 0xFFF579A5 : 0xFFE86094) : (hovered ? 0xF5FFF2F7 : 0xD7FFFFFF);
-    const ARGB outline = primary ? 0x5AFFFFFF : 0x69E0C1D0;
+    const ARGB fill = primary ? (hovered ? kButtonFilledHover : kButtonFilled) : (hovered ? kButtonPlainHover : kButtonPlain);
+    const ARGB outline = primary ? kButtonFilledOutline : kButtonPlainOutline;
     fillRoundRect(graphics, rect, 10, fill);
     strokeRoundRect(graphics, rect, 10, outline);
     const float boldOffset = window.language == 1 ? 0.6f : 0.0f;
-    drawText(graphics, window.fontFamily, 12, boldOffset, text, FontStyleBold, primary ? 0xFFFFFFFF : 0xFF493B50,
+    drawText(graphics, window.fontFamily.get(), 12, boldOffset, text, FontStyleBold, primary ? kButtonFilledText : kButtonPlainText,
              rect, StringAlignmentCenter, StringTrimmingEllipsisCharacter);
 }
 
 void drawArrowButton(GpGraphics* graphics, const LayoutRect& rect, ArrowDirection direction, bool hovered) {
     if (!graphics) return;
-    fillRoundRect(graphics, rect, 8, hovered ? 0xFFF9DAE7 : 0xDCFFFFFF);
+    fillRoundRect(graphics, rect, 8, hovered ? kArrowFillHover : kArrowFill);
     const float cx = rect.left + rect.width * 0.5f, cy = rect.top + rect.height * 0.5f;
     const float tip = direction == ArrowDirection::Left ? -4.0f : 4.0f;
     const float back = direction == ArrowDirection::Left ? 3.0f : -3.0f;
     const PointF points[3] = {PointF(cx + back, cy - 6), PointF(cx + tip, cy), PointF(cx + back, cy + 6)};
-    PenPtr pen = makePen(0xEB5C465F, 2.0f);
+    PenPtr pen = makePen(kArrowStroke, 2.0f);
     if (pen) GdipDrawLines(graphics, pen.get(), points, 3);
 }
 
@@ -146,14 +148,14 @@ void drawLanguagePill(const MainWindow& window, GpGraphics* graphics, const Layo
                       const std::wstring& label, LanguageId language, ButtonId id) {
     const bool selected = window.language == language;
     if (selected) {
-        fillRoundRect(graphics, rect, 10, 0xFFEB6397);
+        fillRoundRect(graphics, rect, 10, kPillSelected);
     } else if (window.hoverId == id) {
-        fillRoundRect(graphics, rect, 10, 0xD2FFECF4);
+        fillRoundRect(graphics, rect, 10, kPillHover);
     }
     float boldOffset = 0;
     if (window.language == 1) boldOffset = selected ? 0.6f : 0.28f;
-    drawText(graphics, window.fontFamily, 11, boldOffset, label, selected ? FontStyleBold : FontStyleRegular,
-             selected ? 0xFFFFFFFF : 0xFF46374E, rect, StringAlignmentCenter, StringTrimmingEllipsisCharacter);
+    drawText(graphics, window.fontFamily.get(), 11, boldOffset, label, selected ? FontStyleBold : FontStyleRegular,
+             selected ? kPillSelectedText : kPillText, rect, StringAlignmentCenter, StringTrimmingEllipsisCharacter);
 }
 
 OffscreenBitmap::OffscreenBitmap(HDC paintDc, int w, int h) : target(paintDc), width(w), height(h) {

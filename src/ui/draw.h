@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "app/handles.h"
 #include "app/texts.h"
 #include "ui/layout.h"
 
@@ -34,23 +35,6 @@ struct OffscreenBitmap {
     bool ready() const { return dc && bitmap && previous; }
     void present() const { BitBlt(target, 0, 0, width, height, dc, 0, 0, SRCCOPY); }
 };
-
-// Owning handles for the flat GDI+ objects: whatever a drawing operation creates is deleted
-// when it goes out of scope, on every path.
-struct GdipGraphicsDeleter { void operator()(Gdiplus::GpGraphics* p) const { Gdiplus::DllExports::GdipDeleteGraphics(p); } };
-struct GdipBrushDeleter { void operator()(Gdiplus::GpBrush* p) const { Gdiplus::DllExports::GdipDeleteBrush(p); } };
-struct GdipPenDeleter { void operator()(Gdiplus::GpPen* p) const { Gdiplus::DllExports::GdipDeletePen(p); } };
-struct GdipPathDeleter { void operator()(Gdiplus::GpPath* p) const { Gdiplus::DllExports::GdipDeletePath(p); } };
-struct GdipFontDeleter { void operator()(Gdiplus::GpFont* p) const { Gdiplus::DllExports::GdipDeleteFont(p); } };
-struct GdipStringFormatDeleter {
-    void operator()(Gdiplus::GpStringFormat* p) const { Gdiplus::DllExports::GdipDeleteStringFormat(p); }
-};
-using GraphicsPtr = std::unique_ptr<Gdiplus::GpGraphics, GdipGraphicsDeleter>;
-using BrushPtr = std::unique_ptr<Gdiplus::GpBrush, GdipBrushDeleter>;
-using PenPtr = std::unique_ptr<Gdiplus::GpPen, GdipPenDeleter>;
-using PathPtr = std::unique_ptr<Gdiplus::GpPath, GdipPathDeleter>;
-using FontPtr = std::unique_ptr<Gdiplus::GpFont, GdipFontDeleter>;
-using StringFormatPtr = std::unique_ptr<Gdiplus::GpStringFormat, GdipStringFormatDeleter>;
 
 BrushPtr makeSolidBrush(Gdiplus::ARGB colour);
 // A pen whose width is in layout units (UnitWorld), so it scales with the world transform.

@@ -37,16 +37,25 @@ MainLayout computeLayout(float W, float H, InstallerState state) {
     const float statusHeight = std::max(std::min(TOP + CH - 133 - Y4 - 8, 32.0f), 20.0f);
     l.statusLine = {50, Y4, PW - 44, statusHeight};
     l.progressBar = {50, TOP + CH - 133, PW - 44, 8};
-    const LayoutRect& b = l.patchBox;
-    const LayoutRect& f = l.locationBox;
-    l.subtitleLine = {50, TOP + 19, PW - 44, 25};
-    l.titleLine = {48, TOP + 45, PW - 42, 54};
-    l.patchLine = {b.left + 34, b.top + 9, b.width - 48, 28};
-    l.patchDetailLine = {b.left + 34, b.top + 37, b.width - 48, 25};
-    l.sourceLine = {f.left + 16, f.top + 8, f.width - 116, 26};
-    l.folderLine = {f.left + 16, f.top + 39, f.width - 32, 39};
-    l.counterLine = {f.left + 16, f.bottom() - 23, f.width - 130, 18};
-    l.footerLine = {50, TOP + CH - 47, PW - 44, 22};
+
+    const LayoutRect& c = l.card;
+    l.cardShadow = {c.left + 5, c.top + 8, c.width, c.height};
+    l.subtitle = {50, c.top + 19, c.width - 44, 25};
+    l.title = {48, c.top + 45, c.width - 42, 54};
+    l.titleAccent = {50, c.top + 106, 62, 3};
+    l.footer = {50, c.top + c.height - 47, c.width - 44, 22};
+    const LayoutRect& p = l.patchBox;
+    l.patchDot = {p.left + 16, p.top + 19, 10, 10};
+    l.patchHeading = {p.left + 34, p.top + 9, p.width - 48, 28};
+    l.patchDetail = {p.left + 34, p.top + 37, p.width - 48, 25};
+    const LayoutRect& b = l.locationBox;
+    l.locationSource = {b.left + 16, b.top + 8, b.width - 116, 26};
+    l.locationFolder = {b.left + 16, b.top + 39, b.width - 32, 39};
+    l.locationCounter = {b.left + 16, b.top + b.height - 23, b.width - 130, 18};
+    const LayoutRect& primary = l.primaryButton;
+    l.primaryShadow = {primary.left + 2, primary.top + 5, primary.width, primary.height};
+    const LayoutRect& first = l.langSimplifiedButton;
+    l.languageGroup = {first.left - 7, first.top - 5, l.langEnglishButton.right() - first.left + 14, first.height + 10};
     return l;
 }
 

@@ -12,13 +12,17 @@ struct LayoutRect {
     bool contains(float x, float y) const { return left <= x && x <= left + width && top <= y && y <= top + height; }
 };
 
+// The 17 rectangles that painting and hit testing share, then the ones only painting uses.
 struct MainLayout {
     LayoutRect langSimplifiedButton, langTraditionalButton, langEnglishButton, musicButton;
     LayoutRect chooseFolderButton, detectAgainButton, prevButton, nextButton;
     LayoutRect primaryButton, closeButton, openAppFolderButton;
     LayoutRect card, patchBox, locationLabel, locationBox, statusLine, progressBar;
-    // The single lines of text inside the card (the painter and the accessible object share them).
-    LayoutRect subtitleLine, titleLine, patchLine, patchDetailLine, sourceLine, folderLine, counterLine, footerLine;
+
+    LayoutRect cardShadow, subtitle, title, titleAccent, footer;
+    LayoutRect patchDot, patchHeading, patchDetail;
+    LayoutRect locationSource, locationFolder, locationCounter;
+    LayoutRect primaryShadow, languageGroup;
 };
 
 MainLayout computeLayout(float canvasWidth, float canvasHeight, InstallerState state);

@@ -17,6 +17,7 @@
 #include "ui/layout.h"
 #include "ui/paint.h"
 #include "ui/screen_items.h"
+#include "ui/window_scaffold.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ const GameCandidate* selectedCandidate(const MainWindow& window) {
 }
 
 int showMessage(const MainWindow& window, const std::wstring& text, UINT style) {
-    return MessageBoxW(window.hwnd, text.c_str(), textsFor(window.language)[windowTitle], style);
+    return MessageBoxW(window.hwnd, text.c_str(), textsFor(window.language)[TextSlot::windowTitle], style);
 }
 
 void invalidate(const MainWindow& window) {
@@ -46,16 +47,13 @@ void registerMainWindowClass(HINSTANCE instance) {
 }
 
 HWND createMainWindow(MainWindow& window, const WindowRect& rect) {
-    return CreateWindowExW(WS_EX_APPWINDOW, kMainWindowClass, textsFor(window.language)[windowTitle],
+    return CreateWindowExW(WS_EX_APPWINDOW, kMainWindowClass, textsFor(window.language)[TextSlot::windowTitle],
                            WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, rect.x, rect.y, rect.width, rect.height, nullptr,
                            nullptr, window.hInstance, &window);
 }
 
 float scaleFor(float clientWidth, float clientHeight, float dpi) {
-    float scale = dpi / 96.0f;
-    if (clientWidth > 0) scale = std::min(scale, clientWidth / kDesignWidth);
-    if (clientHeight > 0) scale = std::min(scale, clientHeight / kDesignHeight);
-    return std::max(0.65f, scale);
+    return canvasScale(clientWidth, clientHeight, kDesignWidth, kDesignHeight, dpi);
 }
 
 float renderScale(HWND hwnd, int clientWidth, int clientHeight) {
@@ -71,22 +69,22 @@ bool primaryButtonEnabled(const MainWindow& window) {
 bool buttonActive(const MainWindow& window, ButtonId id) {
     const bool installing = window.state == Installing;
     switch (id) {
-    case LangSimplified:
-    case LangTraditional:
-    case LangEnglish:
-    case MusicToggle:
+    case ButtonId::LangSimplified:
+    case ButtonId::LangTraditional:
+    case ButtonId::LangEnglish:
+    case ButtonId::MusicToggle:
         return true;
-    case ChooseFolder:
-    case DetectAgain:
+    case ButtonId::ChooseFolder:
+    case ButtonId::DetectAgain:
         return !installing;
-    case PrevLocation:
-    case NextLocation:
+    case ButtonId::PrevLocation:
+    case ButtonId::NextLocation:
         return window.candidates.size() >= 2 && !installing;
-    case Primary:
+    case ButtonId::Primary:
         return primaryButtonEnabled(window);
-    case CloseInstaller:
+    case ButtonId::CloseInstaller:
         return window.state == Complete;
-    case OpenAppFolder:
+    case ButtonId::OpenAppFolder:
         return !window.patchPresent;
     default:
         return false;
@@ -100,22 +98,22 @@ ButtonId hitTest(const MainWindow& window, float x, float y, float canvasWidth, 
         ButtonId id;
         const LayoutRect& rect;
     } order[] = {
-        {LangSimplified, layout.langSimplifiedButton},
-        {LangTraditional, layout.langTraditionalButton},
-        {LangEnglish, layout.langEnglishButton},
-        {MusicToggle, layout.musicButton},
-        {ChooseFolder, layout.chooseFolderButton},
-        {DetectAgain, layout.detectAgainButton},
-        {PrevLocation, layout.prevButton},
-        {NextLocation, layout.nextButton},
-        {CloseInstaller, layout.closeButton},
-        {Primary, layout.primaryButton},
-        {OpenAppFolder, layout.openAppFolderButton},
+        {ButtonId::LangSimplified, layout.langSimplifiedButton},
+        {ButtonId::LangTraditional, layout.langTraditionalButton},
+        {ButtonId::LangEnglish, layout.langEnglishButton},
+        {ButtonId::MusicToggle, layout.musicButton},
+        {ButtonId::ChooseFolder, layout.chooseFolderButton},
+        {ButtonId::DetectAgain, layout.detectAgainButton},
+        {ButtonId::PrevLocation, layout.prevButton},
+        {ButtonId::NextLocation, layout.nextButton},
+        {ButtonId::CloseInstaller, layout.closeButton},
+        {ButtonId::Primary, layout.primaryButton},
+        {ButtonId::OpenAppFolder, layout.openAppFolderButton},
     };
     for (const auto& entry : order) {
         if (entry.rect.contains(x, y) && buttonActive(window, entry.id)) return entry.id;
     }
-    return None;
+    return ButtonId::None;
 }
 
 ButtonId hitTestClientPoint(const MainWindow& window, int x, int y) {
@@ -142,10 +140,8 @@ bool madeBeforeCopyEnded(const MainWindow& window, DWORD inputTime) {
 void setLanguage(MainWindow& window, LanguageId language) {
     if (language == window.language) return;
     window.language = language;
-    Gdiplus::GpFontFamily* family = createUiFontFamily(language);
-    if (window.fontFamily) Gdiplus::DllExports::GdipDeleteFontFamily(window.fontFamily);
-    window.fontFamily = family;
-    if (window.hwnd) SetWindowTextW(window.hwnd, textsFor(language)[windowTitle]);
+    window.fontFamily = createUiFontFamily(language);
+    if (window.hwnd) SetWindowTextW(window.hwnd, textsFor(language)[TextSlot::windowTitle]);
     invalidate(window);
 }
 
@@ -171,32 +167,32 @@ void redetect(MainWindow& window) {
 
 void runButton(MainWindow& window, ButtonId id) {
     switch (id) {
-    case LangSimplified:
+    case ButtonId::LangSimplified:
         setLanguage(window, 0);
         break;
-    case LangTraditional:
+    case ButtonId::LangTraditional:
         setLanguage(window, 1);
         break;
-    case LangEnglish:
+    case ButtonId::LangEnglish:
         setLanguage(window, 2);
         break;
-    case MusicToggle:
+    case ButtonId::MusicToggle:
         if (window.music) toggleMute(*window.music);
         invalidate(window);
         break;
-    case ChooseFolder:
+    case ButtonId::ChooseFolder:
         chooseGameFolder(window);
         break;
-    case DetectAgain:
+    case ButtonId::DetectAgain:
         redetect(window);
         break;
-    case PrevLocation:
+    case ButtonId::PrevLocation:
         stepSelection(window, false);
         break;
-    case NextLocation:
+    case ButtonId::NextLocation:
         stepSelection(window, true);
         break;
-    case Primary:
+    case ButtonId::Primary:
         if (window.state == Complete) {
             startGame(window);
         } else if (window.state == Installing) {
@@ -205,14 +201,14 @@ void runButton(MainWindow& window, ButtonId id) {
             startInstall(window);
         }
         break;
-    case CloseInstaller:
+    case ButtonId::CloseInstaller:
         closeWindow(window);
         break;
-    case OpenAppFolder:
+    case ButtonId::OpenAppFolder:
         // A shell that cannot open the folder is not worth a message: the path is next to the patch hint.
         ShellExecuteW(window.hwnd, L"open", window.appFolder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
         break;
-    case None:
+    case ButtonId::None:
         break;
     }
 }
@@ -231,7 +227,8 @@ void onKeyDown(MainWindow& window, WPARAM key, DWORD time) {
         redetect(window);
         break;
     case 'B':
-        if (GetKeyState(VK_CONTROL) < 0) chooseGameFolder(window);
+        // The selection names the folder the running copy writes to: it stays until the copy ends.
+        if (GetKeyState(VK_CONTROL) < 0 && window.state != Installing) chooseGameFolder(window);
         break;
     case VK_ESCAPE:
         if (madeBeforeCopyEnded(window, time)) break;
@@ -248,35 +245,12 @@ void onKeyDown(MainWindow& window, WPARAM key, DWORD time) {
 
 void onClose(MainWindow& window) {
     if (window.state == Installing) {
-        const int answer = showMessage(window, textsFor(window.language)[confirmCancelExit],
+        const int answer = showMessage(window, textsFor(window.language)[TextSlot::confirmCancelExit],
                                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
         if (answer != IDYES) return;
         requestCancel(window);
     }
     DestroyWindow(window.hwnd);
-}
-
-void onMouseMove(MainWindow& window, LPARAM lParam) {
-    const ButtonId id = hitTestClientPoint(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-    if (id != window.hoverId) {
-        window.hoverId = id;
-        invalidate(window);
-    }
-    if (!window.trackingLeave) {
-        TRACKMOUSEEVENT track{};
-        track.cbSize = sizeof track;
-        track.dwFlags = TME_LEAVE;
-        track.hwndTrack = window.hwnd;
-        if (TrackMouseEvent(&track)) window.trackingLeave = true;
-    }
-}
-
-void onMouseLeave(MainWindow& window) {
-    if (window.hoverId != None) {
-        window.hoverId = None;
-        invalidate(window);
-    }
-    window.trackingLeave = false;
 }
 
 void onMinMaxInfo(MainWindow& window, MINMAXINFO* info) {
@@ -293,24 +267,7 @@ void onMinMaxInfo(MainWindow& window, MINMAXINFO* info) {
 }  // namespace
 
 LRESULT CALLBACK mainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* window = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (message == WM_NCCREATE) {
-        window = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        if (window) {
-            window->hwnd = hwnd;
-            SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
-        }
-    }
-    if (!window) return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        // The record outlives the window: forget the handle so later message boxes get no dead owner.
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        window->hwnd = nullptr;
-        window->trackingLeave = false;
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    return withWindowExtras(window->extras, hwnd, message, wParam, lParam, mainScreenSource(*window),
-                            [&] { return handleMessage(*window, message, wParam, lParam); });
+    return dispatchToRecord<MainWindow>(hwnd, message, wParam, lParam, handleMessage, mainScreenSource);
 }
 
 LRESULT handleMessage(MainWindow& window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -330,10 +287,7 @@ LRESULT handleMessage(MainWindow& window, UINT message, WPARAM wParam, LPARAM lP
     case WM_ERASEBKGND:
         return 1;
     case WM_SETCURSOR:
-        if (LOWORD(lParam) == HTCLIENT && window.hoverId != None) {
-            SetCursor(LoadCursorW(nullptr, IDC_HAND));
-            return 1;
-        }
+        if (setHandCursor(lParam, window.hoverId != ButtonId::None)) return 1;
         break;
     case WM_GETMINMAXINFO:
         onMinMaxInfo(window, reinterpret_cast<MINMAXINFO*>(lParam));
@@ -342,7 +296,8 @@ LRESULT handleMessage(MainWindow& window, UINT message, WPARAM wParam, LPARAM lP
         onKeyDown(window, wParam, static_cast<DWORD>(GetMessageTime()));
         return 0;
     case WM_MOUSEMOVE:
-        onMouseMove(window, lParam);
+        trackHover(window.hwnd, window.hoverId, window.trackingLeave,
+                   hitTestClientPoint(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)));
         return 0;
     case WM_LBUTTONUP:
         // A click made before the copy ended was aimed at buttons that have changed since.
@@ -350,7 +305,7 @@ LRESULT handleMessage(MainWindow& window, UINT message, WPARAM wParam, LPARAM lP
             runButton(window, hitTestClientPoint(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)));
         return 0;
     case WM_MOUSELEAVE:
-        onMouseLeave(window);
+        endHover(window.hwnd, window.hoverId, window.trackingLeave, ButtonId::None);
         return 0;
     case WM_DPICHANGED: {
         const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
@@ -385,7 +340,9 @@ void destroyMainWindowRecord(MainWindow& window) {
     window.statusMessage.clear();
     window.candidates.clear();
     window.candidates.shrink_to_fit();
+    window.pictureCache = PictureCache{};
     releaseBackgroundImage(window.background);
-    if (window.fontFamily) Gdiplus::DllExports::GdipDeleteFontFamily(window.fontFamily);
-    window.fontFamily = nullptr;
+    window.fontFamily.reset();
 }
+
+MainWindow::~MainWindow() { stopWorker(*this); }

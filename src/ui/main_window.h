@@ -6,17 +6,21 @@
 #include <memory>
 #include <string>
 
+#include "app/handles.h"
+#include "app/product.h"
 #include "app/startup.h"
 #include "app/texts.h"
 #include "detect/detection.h"
+#include "install/copy_worker.h"
+#include "ui/paint.h"
+#include "ui/window_extras.h"
 
 struct MusicPlayer;
-struct InstallJob;
-struct WindowExtras;
 
 enum InstallerState : std::int32_t { Ready = 0, Installing = 1, Complete = 2, Cancelled = 3, Failed = 4 };
 
-enum ButtonId : std::int32_t {
+// Scoped: the buttons share their names with text slots but for the case of one letter.
+enum class ButtonId : std::int32_t {
     None = 0,
     LangSimplified = 1,
     LangTraditional = 2,
@@ -31,13 +35,22 @@ enum ButtonId : std::int32_t {
     OpenAppFolder = 11,
 };
 
+// The installer's state. It owns its font family, picture, copy job and worker thread; its end
+// waits for a running worker (see destroyMainWindowRecord).
 struct MainWindow {
+    MainWindow() = default;
+    ~MainWindow();
+    MainWindow(MainWindow&&) = default;  // only before its window exists: the window keeps its address
+    MainWindow& operator=(const MainWindow&) = delete;
+
     HINSTANCE hInstance = nullptr;
     HWND hwnd = nullptr;
     LanguageId language = 0;
     MusicPlayer* music = nullptr;
-    Gdiplus::GpFontFamily* fontFamily = nullptr;
+    FontFamilyPtr fontFamily;
     BackgroundImage background;
+    // The picture scaled for the last paint; freed with the record.
+    PictureCache pictureCache;
     WidePath exePath;
     WidePath appFolder;
     WidePath patchPath;
@@ -52,18 +65,16 @@ struct MainWindow {
     InstallerState state = Ready;
     std::int32_t progressPerMille = 0;
     std::wstring statusMessage;
-    ButtonId hoverId = None;
+    ButtonId hoverId = ButtonId::None;
     bool trackingLeave = false;
-    InstallJob* copyJob = nullptr;
-    HANDLE workerThread = nullptr;
+    std::unique_ptr<InstallJob> copyJob;
+    ThreadHandle workerThread;
     // When the last copy ended (the time of its WM_APP_COPY_DONE): see madeBeforeCopyEnded.
     bool copyEnded = false;
     DWORD copyEndedAt = 0;
-    // Accessible object, announcements and taskbar button (ui/window_extras.h), made on first use.
-    std::shared_ptr<WindowExtras> extras;
+    // Accessible object, announcements and taskbar button, while the window exists.
+    WindowExtrasPtr extras;
 };
-
-constexpr const wchar_t* kMainWindowClass = L"LumivexPatchInstallerMain";
 
 bool hasValidSelection(const MainWindow& window);
 const GameCandidate* selectedCandidate(const MainWindow& window);

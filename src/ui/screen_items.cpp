@@ -77,26 +77,28 @@ ScreenItems mainScreenItems(const MainWindow& window, int clientWidth, int clien
         if (!name.empty()) items.push_back(staticText(key, std::move(name), pixels(rect, scale)));
     };
     auto addButton = [&](ButtonId id, std::wstring name, const LayoutRect& rect) {
-        items.push_back(pushButton(id, std::move(name), pixels(rect, scale), buttonActive(window, id),
+        items.push_back(pushButton(static_cast<int>(id), std::move(name), pixels(rect, scale), buttonActive(window, id),
                                    window.hoverId == id, words.press));
     };
 
-    addText(kSubtitle, text[subtitle], layout.subtitleLine);
-    addText(kTitle, text[gameTitle], layout.titleLine);
-    addText(kPatchLine, text[window.patchPresent ? patchFound : patchNotFound], layout.patchLine);
-    addText(kPatchDetail, patchDetailText(window), layout.patchDetailLine);
-    if (!window.patchPresent) addButton(OpenAppFolder, text[openAppFolder], layout.openAppFolderButton);
-    addText(kLocationLabel, text[installLocation], layout.locationLabel);
-    addText(kSourceLine, text[sourceLineSlot(window)], layout.sourceLine);
+    addText(kSubtitle, text[TextSlot::subtitle], layout.subtitle);
+    addText(kTitle, text[TextSlot::gameTitle], layout.title);
+    addText(kPatchLine, text[window.patchPresent ? TextSlot::patchFound : TextSlot::patchNotFound],
+            layout.patchHeading);
+    addText(kPatchDetail, patchDetailText(window), layout.patchDetail);
+    if (!window.patchPresent)
+        addButton(ButtonId::OpenAppFolder, text[TextSlot::openAppFolder], layout.openAppFolderButton);
+    addText(kLocationLabel, text[TextSlot::installLocation], layout.locationLabel);
+    addText(kSourceLine, text[sourceLineSlot(window)], layout.locationSource);
     if (const GameCandidate* selected = selectedCandidate(window))
-        addText(kFolderLine, selected->folder, layout.folderLine);
-    addText(kCounter, locationCounterText(window), layout.counterLine);
+        addText(kFolderLine, selected->folder, layout.locationFolder);
+    addText(kCounter, locationCounterText(window), layout.locationCounter);
     if (window.candidates.size() >= 2) {
-        addButton(PrevLocation, words.previous, layout.prevButton);
-        addButton(NextLocation, words.next, layout.nextButton);
+        addButton(ButtonId::PrevLocation, words.previous, layout.prevButton);
+        addButton(ButtonId::NextLocation, words.next, layout.nextButton);
     }
-    addButton(ChooseFolder, text[chooseFolder], layout.chooseFolderButton);
-    addButton(DetectAgain, text[detectAgain], layout.detectAgainButton);
+    addButton(ButtonId::ChooseFolder, text[TextSlot::chooseFolder], layout.chooseFolderButton);
+    addButton(ButtonId::DetectAgain, text[TextSlot::detectAgain], layout.detectAgainButton);
     const size_t before = items.size();
     addText(kStatusLine, statusLineFor(window).text, layout.statusLine);
     // After a copy the status line says how it ended: read out without the player looking for it.
@@ -106,16 +108,17 @@ ScreenItems mainScreenItems(const MainWindow& window, int clientWidth, int clien
         ScreenItem bar;
         bar.key = kProgressBar;
         bar.role = ROLE_SYSTEM_PROGRESSBAR;
-        bar.name = text[installing];
+        bar.name = text[TextSlot::installing];
         bar.state = STATE_SYSTEM_READONLY;
         bar.bounds = pixels(layout.progressBar, scale);
         bar.value = std::to_wstring(shownPerMille(window) / 10) + L"%";
         items.push_back(std::move(bar));
     }
-    addButton(Primary, text[primaryCaptionSlot(window.state)], layout.primaryButton);
-    if (window.state == Complete) addButton(CloseInstaller, text[closeInstaller], layout.closeButton);
-    addText(kFooter, footerText(window.language), layout.footerLine);
-    const ButtonId pills[3] = {LangSimplified, LangTraditional, LangEnglish};
+    addButton(ButtonId::Primary, text[primaryCaptionSlot(window.state)], layout.primaryButton);
+    if (window.state == Complete)
+        addButton(ButtonId::CloseInstaller, text[TextSlot::closeInstaller], layout.closeButton);
+    addText(kFooter, footerText(window.language), layout.footer);
+    const ButtonId pills[3] = {ButtonId::LangSimplified, ButtonId::LangTraditional, ButtonId::LangEnglish};
     const LayoutRect* pillRects[3] = {&layout.langSimplifiedButton, &layout.langTraditionalButton,
                                       &layout.langEnglishButton};
     for (LanguageId k = 0; k < 3; ++k) {
@@ -123,7 +126,7 @@ ScreenItems mainScreenItems(const MainWindow& window, int clientWidth, int clien
         if (window.language == k) items.back().state |= STATE_SYSTEM_CHECKED;
     }
     const bool muted = window.music && window.music->muted;
-    addButton(MusicToggle, muted ? words.unmute : words.mute, layout.musicButton);
+    addButton(ButtonId::MusicToggle, muted ? words.unmute : words.mute, layout.musicButton);
     return items;
 }
 

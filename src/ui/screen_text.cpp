@@ -4,56 +4,56 @@
 #include <cstdio>
 
 #include "ui/layout.h"
+#include "ui/palette.h"
 
-namespace {
-
-const wchar_t* const kFooterTail = L"  2468020   \u00B7   v1.0.0";
-
-}  // namespace
+using namespace palette;
 
 const wchar_t* const kPillLabels[3] = {L"\u7B80\u4E2D", L"\u7E41\u4E2D", L"EN"};
 
 std::wstring patchDetailText(const MainWindow& window) {
     return window.patchPresent ? formatPatchSize(window.patchSize)
-                               : std::wstring(textsFor(window.language)[patchPlaceHint]);
+                               : std::wstring(textsFor(window.language)[TextSlot::patchPlaceHint]);
 }
 
 TextSlot sourceLineSlot(const MainWindow& window) {
     const GameCandidate* selected = selectedCandidate(window);
-    if (!selected) return noGameFolder;
-    return selected->manual ? manualFolder : steamDetected;
+    if (!selected) return TextSlot::noGameFolder;
+    return selected->manual ? TextSlot::manualFolder : TextSlot::steamDetected;
 }
 
 std::wstring locationCounterText(const MainWindow& window) {
     const size_t count = window.candidates.size();
     if (count < 2) return std::wstring();
     wchar_t counter[96];
-    swprintf(counter, 96, L"%ls  %zu / %zu", textsFor(window.language)[detectedLocations],
+    swprintf(counter, 96, L"%ls  %zu / %zu", textsFor(window.language)[TextSlot::detectedLocations],
              static_cast<size_t>(window.selectedIndex) + 1, count);
     return counter;
 }
 
 TextSlot primaryCaptionSlot(InstallerState state) {
-    return state == Installing ? cancelInstall : state == Complete ? launchGame : installPatch;
+    return state == Installing ? TextSlot::cancelInstall
+           : state == Complete ? TextSlot::launchGame
+                               : TextSlot::installPatch;
 }
 
 std::wstring footerText(LanguageId language) {
-    return std::wstring(textsFor(language)[steamAppIdLabel]) + kFooterTail;
+    return std::wstring(textsFor(language)[TextSlot::steamAppIdLabel]) +
+           L"  " LUMIVEX_APP_ID L"   \u00B7   v" LUMIVEX_VERSION;
 }
 
 StatusLine statusLineFor(const MainWindow& window) {
     const LocalizedText& text = textsFor(window.language);
     switch (window.state) {
     case Complete:
-        return {std::wstring(text[installComplete]) + L" \u00B7 " + text[canStartGame], 0xFF268E67};
+        return {std::wstring(text[TextSlot::installComplete]) + L" \u00B7 " + text[TextSlot::canStartGame], kDoneText};
     case Cancelled:
-        return {text[installCancelled], 0xFFB16719};
+        return {text[TextSlot::installCancelled], kCautionText};
     case Failed:
-        return {window.statusMessage, 0xFFC33B53};
+        return {window.statusMessage, kFailedText};
     default:
-        if (window.targetPatchIdentical) return {text[patchAlreadyInPlace], 0xFF268E67};
-        if (window.targetHasPatch) return {text[patchWillOverwrite], 0xFFB16719};
-        if (window.patchPresent && hasValidSelection(window)) return {text[readyToInstall], 0xFF2B8B69};
+        if (window.targetPatchIdentical) return {text[TextSlot::patchAlreadyInPlace], kDoneText};
+        if (window.targetHasPatch) return {text[TextSlot::patchWillOverwrite], kCautionText};
+        if (window.patchPresent && hasValidSelection(window)) return {text[TextSlot::readyToInstall], kSourceText};
         return {};
     }
 }

@@ -2,33 +2,30 @@
 
 #include <atomic>
 
-namespace {
+#include "app/handles.h"
+#include "ui/main_window.h"
 
-struct ReleaseInterface {
-    void operator()(IUnknown* object) const { object->Release(); }
-};
+namespace {
 
 class ShellTaskbar final : public TaskbarSink {
 public:
-    explicit ShellTaskbar(ITaskbarList3* list) : list_(list) {}
+    explicit ShellTaskbar(ComPtr<ITaskbarList3> list) : list_(std::move(list)) {}
     void setState(HWND hwnd, TBPFLAG state) override { list_->SetProgressState(hwnd, state); }
     void setValue(HWND hwnd, ULONGLONG completed, ULONGLONG total) override {
         list_->SetProgressValue(hwnd, completed, total);
     }
 
 private:
-    std::unique_ptr<ITaskbarList3, ReleaseInterface> list_;
+    ComPtr<ITaskbarList3> list_;
 };
 
 std::unique_ptr<TaskbarSink> makeShellTaskbar() {
-    ITaskbarList3* list = nullptr;
+    ComPtr<ITaskbarList3> list;
     if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, __uuidof(ITaskbarList3),
-                                reinterpret_cast<void**>(&list))) ||
-        !list)
+                                list.outVoid())) ||
+        !list || FAILED(list->HrInit()))
         return nullptr;
-    auto sink = std::make_unique<ShellTaskbar>(list);
-    if (FAILED(list->HrInit())) return nullptr;
-    return sink;
+    return std::make_unique<ShellTaskbar>(std::move(list));
 }
 
 std::atomic<TaskbarSinkFactory> sinkFactory{&makeShellTaskbar};

@@ -3,9 +3,10 @@
 #include <windows.h>
 #include <shobjidl.h>
 
+#include <cstdint>
 #include <memory>
 
-#include "ui/main_window.h"
+enum InstallerState : std::int32_t;  // ui/main_window.h
 
 struct TaskbarProgress {
     TBPFLAG state = TBPF_NOPROGRESS;

@@ -1,12 +1,6 @@
 add_wine_gtest(audio_tests ${CMAKE_CURRENT_LIST_DIR}/music_test.cpp)
 target_link_libraries(audio_tests PRIVATE winmm)
 
-# Not a test: prints how long stb_vorbis takes for the embedded track (compared with oggdec by
-# the benchmark script).
-add_executable(music_bench ${CMAKE_CURRENT_LIST_DIR}/music_bench.cpp ${LUMIVEX_RESOURCES})
-target_link_libraries(music_bench PRIVATE installer_core)
-target_link_options(music_bench PRIVATE ${LUMIVEX_LINK_FLAGS} -municode)
-
 # A winmm.dll planted beside the installer must never run: the music player loads the system's.
 add_library(planted_winmm SHARED ${CMAKE_CURRENT_LIST_DIR}/planted_winmm.c)
 set_target_properties(planted_winmm PROPERTIES PREFIX "" OUTPUT_NAME winmm

@@ -15,6 +15,7 @@
 
 using testing_support::BoxWatcher;
 using testing_support::ScratchFolder;
+using testing_support::pumpUntil;
 using testing_support::writeFile;
 
 namespace {
@@ -179,15 +180,6 @@ struct Com {
     ~Com() { CoUninitialize(); }
 };
 
-bool waitFor(const std::function<bool()>& done, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(50);
-    }
-    return true;
-}
-
 const wchar_t* const kDialogTitle = L"Select the Lumivex: Orrendale game folder";
 
 HWND findChild(HWND parent, const wchar_t* className) {
@@ -217,7 +209,7 @@ bool runDialog(MainWindow& window, const std::function<void(HWND)>& answer) {
     std::atomic<bool> done{false};
     std::thread driver([&] {
         HWND dialog = nullptr;
-        seen = waitFor(
+        seen = pumpUntil(
             [&] {
                 dialog = FindWindowW(nullptr, kDialogTitle);
                 return dialog && IsWindowVisible(dialog);
@@ -226,7 +218,7 @@ bool runDialog(MainWindow& window, const std::function<void(HWND)>& answer) {
         if (!seen) return;
         Sleep(300);
         answer(dialog);
-        if (!waitFor([&] { return done.load() || !IsWindow(dialog); }, 5000)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        if (!pumpUntil([&] { return done.load() || !IsWindow(dialog); }, 5000)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     });
     chooseGameFolder(window);
     done = true;

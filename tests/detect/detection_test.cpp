@@ -459,11 +459,11 @@ TEST(DetectionPass, TheUninstallRecordInSeveralViewsIsOneRecord) {
     std::wstring install = lib + L"\\steamapps\\common\\Lumivex Orrendale";
     std::wstring spelled = install;
     for (wchar_t& c : spelled) c = c == L'\\' ? L'/' : towlower(c);
-    RegistryValue user(HKEY_CURRENT_USER, kUninstallKey, L"InstallLocation");
+    RegistryValue user(HKEY_CURRENT_USER, detect_world::kUninstallKey, L"InstallLocation");
     user.setString(spelled + L"/");
-    RegistryValue machine32(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", KEY_WOW64_32KEY);
+    RegistryValue machine32(HKEY_LOCAL_MACHINE, detect_world::kUninstallKey, L"InstallLocation", KEY_WOW64_32KEY);
     machine32.setString(install);
-    RegistryValue machine64(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", KEY_WOW64_64KEY);
+    RegistryValue machine64(HKEY_LOCAL_MACHINE, detect_world::kUninstallKey, L"InstallLocation", KEY_WOW64_64KEY);
     machine64.setString(L"%SystemDrive%\\..\\" + install.substr(3), REG_EXPAND_SZ);
     CandidateList own = w.detect();
     ASSERT_EQ(own.size(), 1u);

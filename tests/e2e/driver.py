@@ -385,9 +385,23 @@ class Installer:
     def __init__(self, desktop, exe_win, args=(), cwd=None):
         self.desktop = desktop
         self.started = time.monotonic()
+        self.exe_win = exe_win
         self.process = subprocess.Popen(["wine", exe_win, *args], env=desktop.env, cwd=cwd,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.window = None
+
+    def unix_pid(self):
+        """The Unix process that runs the installer's code. Where Wine can run 32-bit code too, `wine`
+        hands a 64-bit program to start.exe, which runs it as a process of its own (named by its
+        Windows path); elsewhere it is the process started here."""
+        for entry in os.listdir("/proc"):
+            try:
+                argv0 = open(f"/proc/{entry}/cmdline", "rb").read().split(b"\0")[0]
+            except OSError:
+                continue
+            if entry.isdigit() and argv0.decode(errors="replace").lower() == self.exe_win.lower():
+                return int(entry)
+        return self.process.pid
 
     def wait_main(self, timeout_ms=20000):
         self.window = self.desktop.wait_window(MAIN, timeout_ms)

@@ -421,7 +421,7 @@ def interrupted(j):
         # writer on the machine crawls at disk speed (seen: 17 s until the screen showed the copy
         # running, 35-50 s per 6 GiB copy). The slow disk lasts while the person acts; then the
         # copy finishes at full speed.
-        with SlowDisk(inst.process.pid) as slow:
+        with SlowDisk(inst.unix_pid()) as slow:
             if slow.failure:
                 raise Skip(slow.failure)
             yield slow

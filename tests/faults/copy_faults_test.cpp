@@ -21,9 +21,6 @@ using testing_support::ScratchFolder;
 
 namespace {
 
-constexpr std::uint64_t MiB = 1024 * 1024;
-
-
 // Wine's real CopyFileExW with a gate on each side, so a test can change the world after the
 // pre-flight checks but before the copy, and after the copy but before the worker's size check.
 struct CopyGate {
@@ -86,7 +83,7 @@ struct World {
 // are untouched, and the game folder holds nothing the installer made but patch.rpa.
 void expectCleanEnd(const MainWindow& record, const World& world) {
     EXPECT_EQ(record.copyJob, nullptr);
-    EXPECT_EQ(record.workerThread, nullptr);
+    EXPECT_FALSE(record.workerThread);
     EXPECT_TRUE(testing_support::readFile(world.layout.patchPath) == world.patch);
     EXPECT_TRUE(testing_support::readFile(world.otherPatch) == world.otherBytes);
     for (const std::wstring& name : listFolder(world.layout.gameFolder))
@@ -99,14 +96,8 @@ void expectFailureShown(const MainWindow& record, const BoxWatcher& boxes, DWORD
     EXPECT_EQ(record.statusMessage, text);
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_EQ(boxes.boxes()[0].text, text);
-    EXPECT_EQ(boxes.boxes()[0].caption, englishText(windowTitle));
+    EXPECT_EQ(boxes.boxes()[0].caption, englishText(TextSlot::windowTitle));
     EXPECT_EQ(boxes.boxes()[0].style(), static_cast<UINT>(MB_OK | MB_ICONERROR));
-}
-
-std::uint64_t freeBytes(const std::wstring& folder) {
-    ULARGE_INTEGER available{};
-    GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr);
-    return available.QuadPart;
 }
 
 // Fills the disk of `folder` until only `leave` bytes are free.
@@ -222,7 +213,7 @@ TEST(ChangingSource, ShortOrReplacedPatchIsAWriteFault) {
         EXPECT_FALSE(isFile(world.layout.destination)) << "a patch of the wrong size was left behind";
         EXPECT_TRUE(testing_support::readFile(world.otherPatch) == world.otherBytes);
         EXPECT_EQ(window.record.copyJob, nullptr);
-        EXPECT_EQ(window.record.workerThread, nullptr);
+        EXPECT_FALSE(window.record.workerThread);
     }
 }
 
@@ -301,7 +292,7 @@ TEST(CloseDuringCopy, YesLeavesAtOnceAndTheRecordJoinsTheWorkerNoKeepsCopying) {
         ASSERT_EQ(WaitForSingleObject(copy.paused, 20000), WAIT_OBJECT_0);
         live.send(WM_CLOSE);
         ASSERT_EQ(boxes.boxes().size(), 1u);
-        EXPECT_EQ(boxes.boxes()[0].text, englishText(confirmCancelExit));
+        EXPECT_EQ(boxes.boxes()[0].text, englishText(TextSlot::confirmCancelExit));
         EXPECT_TRUE(boxes.boxes()[0].hasYes && boxes.boxes()[0].hasNo);
         EXPECT_EQ(boxes.boxes()[0].icon, static_cast<UINT>(MB_ICONWARNING));
         SetEvent(copy.resume);

@@ -455,7 +455,7 @@ TEST(BadPatch, EmptyThenGrowingPatchIsReadAgainOnEachPress) {
     BoxWatcher boxes;
     startInstall(window.record);
     ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text, englishText(patchEmpty));
+    EXPECT_EQ(boxes.boxes()[0].text, englishText(TextSlot::patchEmpty));
     EXPECT_EQ(window.record.copyJob, nullptr);
     std::string grown = install_testing::patternBytes(70000, 3);
     writeFile(layout.patchPath, grown);
@@ -481,7 +481,7 @@ TEST(BadPatch, LockedPatchFailsAsInUseAndLeavesTheTarget) {
         ASSERT_TRUE(window.waitForCopyEnd());
     }
     EXPECT_EQ(window.record.state, Failed);
-    EXPECT_EQ(window.record.statusMessage.rfind(englishText(patchInUse), 0), 0u) << window.record.statusMessage.c_str();
+    EXPECT_EQ(window.record.statusMessage.rfind(englishText(TextSlot::patchInUse), 0), 0u) << window.record.statusMessage.c_str();
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_EQ(boxes.boxes()[0].icon, static_cast<UINT>(MB_ICONWARNING));
     EXPECT_EQ(readFile(layout.destination), "older patch");

@@ -3,7 +3,8 @@
 # dropped beside a copy of the installer, as in a download folder. Each planted DLL leaves a
 # trace file when it is loaded. The installer must run normally and no trace may appear.
 # Two unprotected control programs in the same kind of folder must leave traces, which proves
-# the trap springs (Wine only runs a planted file when WINEDLLOVERRIDES says n,b).
+# the trap springs (Wine only runs a planted file when WINEDLLOVERRIDES says n,b). Then each
+# system DLL in turn cannot be loaded at all.
 # Usage: dll_planting.sh <wintool.exe>   (env: LUMIVEX_BUILD, LUMIVEX_SOURCE, LUMIVEX_EXE)
 set -u
 wintool=$1
@@ -55,24 +56,56 @@ for name in gdiplus dwmapi; do
   [ -e "$work/import/$name.dll.loaded" ] || fail "control import table left no trace for $name.dll"
 done
 
-# The installer: starts from the planted folder (also its current directory), shows its window,
-# closes on WM_CLOSE with exit code 0, and none of the planted DLLs ran.
-cd "$work/app"
-timeout 120 wine "$work/app/LumivexPatchInstaller.exe" --lang en >/dev/null 2>&1 &
-pid=$!
-if timeout 60 wine "$wintool" wait LumivexPatchInstallerMain 30000 >"$work/window.txt" 2>/dev/null; then
-  echo "installer window: $(cut -f3,6 "$work/window.txt" | head -1)"
-  # Let start-up finish (music start, first paint) before closing.
-  sleep 2
-  timeout 30 wine "$wintool" close LumivexPatchInstallerMain >/dev/null 2>&1
-else
-  fail "the installer window did not appear"
-fi
-wait "$pid"; rc=$?
+# Starts the installer from the planted folder (also its current directory) with the given DLL
+# overrides; sets $window (its line, empty when none appeared) and $rc (its exit code). Once wine32
+# is installed, `wine` hands a 64-bit exe to start.exe, a Windows program that itself needs user32
+# and advapi32, so a 64-bit build is started through wine64 directly.
+loader=wine
+case "$(file -b "$LUMIVEX_EXE")" in PE32+*) [ -x /usr/lib/wine/wine64 ] && loader=/usr/lib/wine/wine64 ;; esac
+start_installer() {
+  (cd "$work/app" && WINEDLLOVERRIDES=$1 exec timeout 120 $loader ./LumivexPatchInstaller.exe --lang en >/dev/null 2>&1) &
+  local pid=$! _
+  window=""
+  for _ in $(seq 1 30); do
+    kill -0 "$pid" 2>/dev/null || break
+    window=$(timeout 10 wine "$wintool" wait LumivexPatchInstallerMain 1000 2>/dev/null | head -1) && break
+  done
+  answer=""
+  if [ -n "$window" ]; then
+    sleep 2  # start-up finishes (music, first paint) before the close
+    answer=$(timeout 30 wine "$wintool" object LumivexPatchInstallerMain 2>/dev/null | tr -d '\r')
+    timeout 30 wine "$wintool" close LumivexPatchInstallerMain >/dev/null 2>&1
+  fi
+  wait "$pid"; rc=$?
+}
+
+# The installer among the planted DLLs: its window shows, it closes with exit code 0, and none of
+# the planted DLLs ran.
+start_installer "$WINEDLLOVERRIDES"
+[ -n "$window" ] || fail "the installer window did not appear"
+[ "$answer" = answered ] || fail "the installer gave a screen reader no accessible object ($answer)"
 [ "$rc" = 0 ] || fail "installer exit code $rc, expected 0"
 left=$(traces "$work/app")
 [ -z "$left" ] || fail "planted DLLs ran inside the installer: $left"
 echo "installer: exit code $rc; traces: ${left:-none}"
+
+# A system DLL that cannot be loaded: the installer goes on without what an optional one gives
+# (title bar, music, an accessible object: a screen reader then gets DefWindowProc's answer) and
+# ends with exit code 1 without a required one, never with a crash.
+rm -f "$work/app"/*.dll "$WINEPREFIX/drive_c/crash-report.txt"
+for case in gdiplus:1 user32:1 gdi32:1 shell32:1 ole32:1 advapi32:1 dwmapi:0:answered winmm:0:answered \
+    oleacc:0:default; do
+  IFS=: read -r dll want reader <<< "$case"
+  start_installer "$dll=d"
+  echo "without $dll.dll: window $([ -n "$window" ] && echo shown || echo none), exit code $rc, reader ${answer:-none}"
+  if [ "$want" = 0 ]; then
+    [ -n "$window" ] && [ "$rc" = 0 ] && [ "$answer" = "$reader" ] ||
+      fail "without $dll.dll the installer must run, answer a reader with $reader and end with 0"
+  else
+    [ -z "$window" ] && [ "$rc" = 1 ] || fail "without $dll.dll the installer must end with 1 and no window"
+  fi
+done
+[ ! -e "$WINEPREFIX/drive_c/crash-report.txt" ] || fail "a crash report was written: $(head -3 "$WINEPREFIX/drive_c/crash-report.txt")"
 
 [ "$failures" = 0 ] && echo "PASS" && exit 0
 exit 1

@@ -131,7 +131,7 @@ TEST(RealCopy, DestinationHeldOpenByTheGameIsInUse) {
     EXPECT_EQ(window.record.statusMessage, expected);
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_EQ(boxes.boxes()[0].text, expected);
-    EXPECT_EQ(boxes.boxes()[0].caption, englishText(windowTitle));
+    EXPECT_EQ(boxes.boxes()[0].caption, englishText(TextSlot::windowTitle));
     EXPECT_EQ(boxes.boxes()[0].style(), static_cast<UINT>(MB_OK | MB_ICONWARNING));
     EXPECT_EQ(testing_support::readFile(setup.layout.destination), "the game has this open");
 }
@@ -298,7 +298,7 @@ TEST(StandInCopy, LockViolationIsInUseToo) {
     BoxWatcher boxes;
     startWith(window, setup.layout);
     ASSERT_TRUE(window.waitForCopyEnd());
-    EXPECT_EQ(window.record.statusMessage, englishText(patchInUse) + L" " + systemErrorText(ERROR_LOCK_VIOLATION));
+    EXPECT_EQ(window.record.statusMessage, englishText(TextSlot::patchInUse) + L" " + systemErrorText(ERROR_LOCK_VIOLATION));
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_EQ(boxes.boxes()[0].style(), static_cast<UINT>(MB_OK | MB_ICONWARNING));
 }
@@ -321,7 +321,7 @@ TEST(StopWorker, JoinsARunningWorkerBeforeFreeingItsJob) {
     EXPECT_TRUE(copy.returned.load());
     EXPECT_GE(waited, 350u);
     EXPECT_EQ(window.record.copyJob, nullptr);
-    EXPECT_EQ(window.record.workerThread, nullptr);
+    EXPECT_FALSE(window.record.workerThread);
     EXPECT_LT(copy.callbacks.load(), 200);
     // Its end message finds no job: nothing changes, no box.
     BoxWatcher boxes;

@@ -80,7 +80,7 @@ void TestWindow::validate() { ValidateRect(record.hwnd, nullptr); }
 bool TestWindow::redrawRequested() const { return GetUpdateRect(record.hwnd, nullptr, FALSE) != 0; }
 
 bool TestWindow::waitForCopyEnd(DWORD timeoutMs) {
-    return testing_support::pumpUntil([this] { return record.copyJob == nullptr && record.workerThread == nullptr; },
+    return testing_support::pumpUntil([this] { return record.copyJob == nullptr && !record.workerThread; },
                                       timeoutMs);
 }
 
@@ -105,6 +105,12 @@ void useLayout(MainWindow& record, const GameLayout& layout, const std::wstring&
     candidate.folder = candidateFolder.empty() ? layout.gameFolder : candidateFolder;
     record.candidates.push_back(candidate);
     record.selectedIndex = 0;
+}
+
+std::uint64_t freeBytes(const std::wstring& folder) {
+    ULARGE_INTEGER available{};
+    GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr);
+    return available.QuadPart;
 }
 
 std::string patternBytes(size_t size, unsigned seed) {

@@ -47,6 +47,8 @@ GameLayout makeLayout(const std::wstring& root);
 // Fills the record with the layout: paths, one candidate (or the given folder text), English.
 void useLayout(MainWindow& record, const GameLayout& layout, const std::wstring& candidateFolder = L"");
 
+constexpr std::uint64_t MiB = 1024 * 1024;
+std::uint64_t freeBytes(const std::wstring& folder);  // on the folder's volume, for this user
 std::string patternBytes(size_t size, unsigned seed);
 std::vector<std::wstring> listFolder(const std::wstring& folder);
 std::wstring testProgramFolder();

@@ -77,7 +77,7 @@ TEST(StartGame, MissingOrBrokenExecutableShowsOneBoxAndStays) {
         BoxWatcher boxes;
         startGame(window.record);
         ASSERT_EQ(boxes.boxes().size(), 1u) << c.kind;
-        EXPECT_EQ(boxes.boxes()[0].caption, englishText(windowTitle));
+        EXPECT_EQ(boxes.boxes()[0].caption, englishText(TextSlot::windowTitle));
         EXPECT_EQ(boxes.boxes()[0].text, std::wstring(c.lead) + L"\n\n" + game) << c.kind;
         EXPECT_EQ(boxes.boxes()[0].style(), c.style) << c.kind;
         EXPECT_EQ(window.closeMessages, 0);

@@ -11,7 +11,6 @@ using testing_support::BoxWatcher;
 using testing_support::ScratchFolder;
 
 namespace {
-constexpr std::uint64_t MiB = 1024 * 1024;
 constexpr std::uint64_t GiB = 1024 * MiB;
 }  // namespace
 
@@ -115,7 +114,7 @@ TEST(StartInstall, InstallerInsideTheGameFolderIsCompleteWithoutCopying) {
         EXPECT_EQ(window.record.progressPerMille, 1000);
         EXPECT_TRUE(window.record.targetPatchIdentical);
         EXPECT_EQ(window.record.copyJob, nullptr);
-        EXPECT_EQ(window.record.workerThread, nullptr);
+        EXPECT_FALSE(window.record.workerThread);
         EXPECT_TRUE(window.redrawRequested());
         EXPECT_TRUE(boxes.boxes().empty());
     }
@@ -208,7 +207,7 @@ TEST(StartInstall, EmptyPatchWarnsAndChangesNothing) {
     startInstall(window.record);
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_EQ(boxes.boxes()[0].text, L"patch.rpa is empty and cannot be installed.");
-    EXPECT_EQ(boxes.boxes()[0].caption, englishText(windowTitle));
+    EXPECT_EQ(boxes.boxes()[0].caption, englishText(TextSlot::windowTitle));
     EXPECT_EQ(boxes.boxes()[0].style(), static_cast<UINT>(MB_OK | MB_ICONWARNING));
     EXPECT_EQ(window.record.state, Cancelled);
     EXPECT_TRUE(window.record.patchPresent);
@@ -259,8 +258,8 @@ TEST(RestartElevated, AccessDeniedAskedYesStartsTheInstallerAsAdministrator) {
         startInstall(window.record);
         ASSERT_TRUE(testing_support::pumpUntil([&] { return window.destroyed; }, 20000));
         ASSERT_EQ(boxes.boxes().size(), 1u);
-        EXPECT_EQ(boxes.boxes()[0].text, textsFor(1)[notWritableRestartAdmin]);
-        EXPECT_EQ(boxes.boxes()[0].caption, textsFor(1)[windowTitle]);
+        EXPECT_EQ(boxes.boxes()[0].text, textsFor(1)[TextSlot::notWritableRestartAdmin]);
+        EXPECT_EQ(boxes.boxes()[0].caption, textsFor(1)[TextSlot::windowTitle]);
         EXPECT_EQ(boxes.boxes()[0].style(), static_cast<UINT>(MB_YESNO | MB_ICONWARNING));
         std::wstring commandLine, folder;
         ASSERT_TRUE(readRecord(installer, commandLine, folder));
@@ -269,7 +268,7 @@ TEST(RestartElevated, AccessDeniedAskedYesStartsTheInstallerAsAdministrator) {
         EXPECT_EQ(commandLine.substr(commandLine.size() - expectedTail.size()), expectedTail) << commandLine;
         EXPECT_TRUE(pathEqualsNoCase(normalizePath(folder), layout.appFolder)) << folder;
         EXPECT_EQ(window.record.state, Failed);
-        EXPECT_EQ(window.record.statusMessage, std::wstring(textsFor(1)[copyFailed]) + L": " + systemErrorText(error));
+        EXPECT_EQ(window.record.statusMessage, std::wstring(textsFor(1)[TextSlot::copyFailed]) + L": " + systemErrorText(error));
     }
 }
 

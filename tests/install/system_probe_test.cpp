@@ -15,17 +15,6 @@ using testing_support::BoxWatcher;
 using testing_support::environmentVariable;
 using testing_support::ScratchFolder;
 
-namespace {
-
-std::uint64_t freeBytes(const std::wstring& folder) {
-    ULARGE_INTEGER available{};
-    GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr);
-    return available.QuadPart;
-}
-
-constexpr std::uint64_t MiB = 1024 * 1024;
-}  // namespace
-
 // LUMIVEX_TWIN_FOLDER (C:\...) and LUMIVEX_TWIN_DRIVE (X:) name one folder twice;
 // LUMIVEX_TWIN_LINK is a symbolic link to its "game" folder.
 TEST(TwinDrive, SameFileThroughSecondDriveAndLink) {
@@ -86,7 +75,7 @@ TEST(SmallDisk, RefusedWhenShortAndTheOldPatchStays) {
     EXPECT_EQ(window.record.copyJob, nullptr);
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_EQ(boxes.boxes()[0].text, window.record.statusMessage);
-    EXPECT_EQ(boxes.boxes()[0].caption, englishText(windowTitle));
+    EXPECT_EQ(boxes.boxes()[0].caption, englishText(TextSlot::windowTitle));
     EXPECT_EQ(boxes.boxes()[0].style(), static_cast<UINT>(MB_OK | MB_ICONERROR));
     EXPECT_EQ(testing_support::readFile(gameFolder + L"\\patch.rpa"), older);
     EXPECT_EQ(listFolder(gameFolder), std::vector<std::wstring>({L"patch.rpa"}));

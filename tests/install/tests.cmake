@@ -24,8 +24,3 @@ target_link_options(install_system_probe PRIVATE ${LUMIVEX_LINK_FLAGS})
 add_script_test(install_system ${INSTALL_TEST_DIR}/system_tests.sh
   $<TARGET_FILE:install_system_probe> $<TARGET_FILE:install_recorder>)
 set_tests_properties(install_system PROPERTIES SKIP_RETURN_CODE 77)
-
-# Throughput of the worker against a plain copy; run by hand or by the bench script, not by ctest.
-add_executable(copy_bench ${INSTALL_TEST_DIR}/copy_bench.cpp)
-target_link_libraries(copy_bench PRIVATE installer_core)
-target_link_options(copy_bench PRIVATE ${LUMIVEX_LINK_FLAGS} -municode)

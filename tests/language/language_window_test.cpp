@@ -13,6 +13,9 @@
 #include <thread>
 
 #include "app/language_window.h"
+#include "test_support.h"
+
+using testing_support::pumpUntil;
 
 namespace {
 
@@ -29,15 +32,6 @@ private:
 };
 ::testing::Environment* const gdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
 
-bool waitFor(const std::function<bool()>& done, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(20);
-    }
-    return true;
-}
-
 // Runs chooseLanguage while `script` acts on its window from another thread. If the script
 // leaves the window open, it is closed after the script so the test always ends.
 struct Session {
@@ -51,7 +45,7 @@ Session runLanguageWindow(const std::function<void(HWND)>& script) {
     std::atomic<bool> finished{false};
     std::thread driver([&] {
         HWND hwnd = nullptr;
-        session.windowSeen = waitFor(
+        session.windowSeen = pumpUntil(
             [&] {
                 hwnd = FindWindowW(kLanguageWindowClass, nullptr);
                 return hwnd && IsWindowVisible(hwnd);
@@ -61,7 +55,7 @@ Session runLanguageWindow(const std::function<void(HWND)>& script) {
             Sleep(100);  // first paint
             script(hwnd);
             // Without a window manager Wine takes about two seconds to take a shown window down.
-            if (!waitFor([&] { return finished.load() || !IsWindow(hwnd); }, 8000)) {
+            if (!pumpUntil([&] { return finished.load() || !IsWindow(hwnd); }, 8000)) {
                 session.closedByScript = false;
                 PostMessageW(hwnd, WM_CLOSE, 0, 0);
             }
@@ -251,36 +245,36 @@ TEST(LanguageMouse, HoverHighlightsOneButtonAtATime) {
     HCURSOR overButton = nullptr, overGap = nullptr;
     Session session = runLanguageWindow([&](HWND hwnd) {
         moveTo(hwnd, 300.0f, 40.0f);  // above the buttons
-        waitFor([&] { return buttonLooks(hwnd, 1, kNormalFill); }, 2000);
+        pumpUntil([&] { return buttonLooks(hwnd, 1, kNormalFill); }, 2000);
         seenStart = pixelAt(hwnd, fillProbeX(1), kFillProbeY);
         for (int k = 0; k < 3; ++k) normalAtStart[k] = buttonLooks(hwnd, k, kNormalFill);
 
         moveTo(hwnd, buttonCentreX(0), kButtonCentreY);
-        waitFor([&] { return buttonLooks(hwnd, 0, kHoverFill); }, 2000);
+        pumpUntil([&] { return buttonLooks(hwnd, 0, kHoverFill); }, 2000);
         seenHover = pixelAt(hwnd, fillProbeX(0), kFillProbeY);
         // The cursor is chosen before the move is handled, so a hand shows from the next move on,
         // as a real mouse makes many.
         moveTo(hwnd, buttonCentreX(0) + 2, kButtonCentreY + 1);
-        waitFor([&] { return currentCursor() == LoadCursorW(nullptr, IDC_HAND); }, 1000);
+        pumpUntil([&] { return currentCursor() == LoadCursorW(nullptr, IDC_HAND); }, 1000);
         overButton = currentCursor();
         for (int k = 0; k < 3; ++k) hoverFirst[k] = buttonLooks(hwnd, k, k == 0 ? kHoverFill : kNormalFill);
 
         moveTo(hwnd, buttonCentreX(1), kButtonCentreY);
-        waitFor([&] { return buttonLooks(hwnd, 1, kHoverFill); }, 2000);
+        pumpUntil([&] { return buttonLooks(hwnd, 1, kHoverFill); }, 2000);
         for (int k = 0; k < 3; ++k) hoverSecond[k] = buttonLooks(hwnd, k, k == 1 ? kHoverFill : kNormalFill);
 
         moveTo(hwnd, 423.0f, kButtonCentreY);  // gap between the second and third button
-        waitFor([&] { return buttonLooks(hwnd, 1, kNormalFill); }, 2000);
+        pumpUntil([&] { return buttonLooks(hwnd, 1, kNormalFill); }, 2000);
         moveTo(hwnd, 424.0f, kButtonCentreY + 1);
-        waitFor([&] { return currentCursor() == LoadCursorW(nullptr, IDC_ARROW); }, 1000);
+        pumpUntil([&] { return currentCursor() == LoadCursorW(nullptr, IDC_ARROW); }, 1000);
         overGap = currentCursor();
         for (int k = 0; k < 3; ++k) normalInGap[k] = buttonLooks(hwnd, k, kNormalFill);
 
         moveTo(hwnd, buttonCentreX(2), kButtonCentreY);
-        waitFor([&] { return buttonLooks(hwnd, 2, kHoverFill); }, 2000);
+        pumpUntil([&] { return buttonLooks(hwnd, 2, kHoverFill); }, 2000);
         // Out of the window altogether: the highlight goes.
         moveTo(hwnd, -40.0f, -60.0f);
-        waitFor([&] { return buttonLooks(hwnd, 2, kNormalFill); }, 3000);
+        pumpUntil([&] { return buttonLooks(hwnd, 2, kNormalFill); }, 3000);
         for (int k = 0; k < 3; ++k) normalAfterLeave[k] = buttonLooks(hwnd, k, kNormalFill);
         postKey(hwnd, VK_ESCAPE);
     });

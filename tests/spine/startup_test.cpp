@@ -97,15 +97,14 @@ TEST(Startup, BackgroundPictureLoadsFromTheResources) {
     BackgroundImage holder;
     loadBackgroundImage(holder, GetModuleHandleW(nullptr));
     ASSERT_NE(holder.image, nullptr);
-    EXPECT_EQ(holder.memory, nullptr);
     UINT width = 0, height = 0;
-    Gdiplus::DllExports::GdipGetImageWidth(holder.image, &width);
-    Gdiplus::DllExports::GdipGetImageHeight(holder.image, &height);
+    Gdiplus::DllExports::GdipGetImageWidth(holder.image.get(), &width);
+    Gdiplus::DllExports::GdipGetImageHeight(holder.image.get(), &height);
     EXPECT_EQ(width, 2560u);
     EXPECT_EQ(height, 1440u);
     releaseBackgroundImage(holder);
     EXPECT_EQ(holder.image, nullptr);
-    EXPECT_EQ(holder.stream, nullptr);
+    EXPECT_FALSE(holder.stream);
     releaseBackgroundImage(holder);  // twice is harmless
     Gdiplus::GdiplusShutdown(token);
 }

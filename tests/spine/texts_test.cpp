@@ -16,24 +16,24 @@ TEST(Texts, EveryValueOtherThanOneAndTwoIsSimplifiedChinese) {
     }
     EXPECT_NE(&textsFor(1), &textsFor(0));
     EXPECT_NE(&textsFor(2), &textsFor(0));
-    EXPECT_STREQ(textsFor(2)[windowTitle],
+    EXPECT_STREQ(textsFor(2)[TextSlot::windowTitle],
                  L"[Sorvane Games] Lumivex: Orrendale Steam Patch - Ver1.0.0 Installer (English)");
 }
 
 TEST(Texts, EverySlotIsFilledInEveryLanguage) {
     for (LanguageId id : {0, 1, 2})
-        for (int slot = 0; slot < textSlotCount; ++slot) {
+        for (int slot = 0; slot < static_cast<int>(TextSlot::textSlotCount); ++slot) {
             ASSERT_NE(textsFor(id).slot[slot], nullptr);
             EXPECT_GT(std::wcslen(textsFor(id).slot[slot]), 0u) << id << " " << slot;
         }
-    for (LanguageId id : {0, 1, 2}) EXPECT_STREQ(textsFor(id)[steamAppIdLabel], L"Steam App ID");
+    for (LanguageId id : {0, 1, 2}) EXPECT_STREQ(textsFor(id)[TextSlot::steamAppIdLabel], L"Steam App ID");
 }
 
 TEST(Texts, MiddleDotsLineFeedsAndBackslashesAreExact) {
     EXPECT_STREQ(kInstallerCaption, L"Lumivex: Orrendale \u00B7 Patch Installer");
-    EXPECT_STREQ(textsFor(0)[subtitle], L"游戏补丁 \u00B7 自动安装器");
-    EXPECT_STREQ(textsFor(1)[subtitle], L"遊戲修補檔 \u00B7 自動安裝程式");
-    std::wstring temp = textsFor(2)[runningFromTemp];
+    EXPECT_STREQ(textsFor(0)[TextSlot::subtitle], L"游戏补丁 \u00B7 自动安装器");
+    EXPECT_STREQ(textsFor(1)[TextSlot::subtitle], L"遊戲修補檔 \u00B7 自動安裝程式");
+    std::wstring temp = textsFor(2)[TextSlot::runningFromTemp];
     EXPECT_EQ(temp.find(L'\r'), std::wstring::npos);
     // Three paragraphs: two empty lines made of two line feeds each.
     size_t first = temp.find(L"\n\n");
@@ -42,10 +42,10 @@ TEST(Texts, MiddleDotsLineFeedsAndBackslashesAreExact) {
     ASSERT_NE(second, std::wstring::npos);
     EXPECT_EQ(temp.find(L'\n', second + 2), std::wstring::npos);
     EXPECT_TRUE(temp.rfind(L"Do not launch it from the archive window", std::wstring::npos) != std::wstring::npos);
-    EXPECT_STREQ(textsFor(2)[selectFolderHint],
+    EXPECT_STREQ(textsFor(2)[TextSlot::selectFolderHint],
                  L"Select the Lumivex Orrendale\\game folder, or its parent game folder. A valid folder must "
                  L"contain an original game .rpa archive.");
-    EXPECT_STREQ(textsFor(1)[windowTitle], L"【索凡尼遊戲】『露米維』Steam 修補檔 - Ver1.0.0 安裝程式（繁體中文）");
+    EXPECT_STREQ(textsFor(1)[TextSlot::windowTitle], L"【索凡尼遊戲】『露米維』Steam 修補檔 - Ver1.0.0 安裝程式（繁體中文）");
 }
 
 TEST(Texts, LanguageValues) {

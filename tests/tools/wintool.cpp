@@ -9,6 +9,7 @@
 //   wintool press <ms> <button-id>           clicks a message box button (BM_CLICK), for clean-up only
 //   wintool close <class> [title-part]       sends WM_CLOSE to every matching window
 //   wintool hold <path> <ms>                 opens a file without sharing and keeps it open
+//   wintool object <class>                   asks for the client's accessible object: answered|default
 //
 // Window lines: hwnd \t pid \t class \t window x,y,w,h \t client x,y,w,h (screen) \t title
 #include <windows.h>
@@ -185,7 +186,7 @@ void describeBox(HWND box) {
 }
 
 int usage() {
-    writeUtf8(L"usage: wintool list|wait|gone|box|press|close|hold ...");
+    writeUtf8(L"usage: wintool list|wait|gone|box|press|close|hold|object ...");
     return 2;
 }
 
@@ -239,6 +240,13 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"close" && argc >= 3) {
         for (HWND hwnd : findWindows(argv[2], arg(argc, argv, 3))) PostMessageW(hwnd, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    if (command == L"object" && argc >= 3) {  // a screen reader's first question, as WM_GETOBJECT
+        DWORD_PTR answer = 0;
+        for (HWND hwnd : findWindows(argv[2], L""))
+            SendMessageTimeoutW(hwnd, WM_GETOBJECT, 0, OBJID_CLIENT, SMTO_ABORTIFHUNG, 10000, &answer);
+        writeUtf8(answer ? L"answered" : L"default");
         return 0;
     }
     if (command == L"hold" && argc >= 4) {

@@ -109,24 +109,24 @@ TEST(PatchSize, Units) {
 TEST(HitTest, EdgesAreInsideAndGapsAreNot) {
     MainWindow w = windowWith(Ready, 2, true);
     // chooseFolderButton is (50, 361, 154, 40); detectAgainButton starts at 214.
-    EXPECT_EQ(hitTest(w, 50, 361, 920, 620), ChooseFolder);
-    EXPECT_EQ(hitTest(w, 204, 401, 920, 620), ChooseFolder);
-    EXPECT_EQ(hitTest(w, 204.5f, 380, 920, 620), None);
-    EXPECT_EQ(hitTest(w, 209, 380, 920, 620), None);
-    EXPECT_EQ(hitTest(w, 214, 380, 920, 620), DetectAgain);
-    EXPECT_EQ(hitTest(w, 100, 401.5f, 920, 620), None);
+    EXPECT_EQ(hitTest(w, 50, 361, 920, 620), ButtonId::ChooseFolder);
+    EXPECT_EQ(hitTest(w, 204, 401, 920, 620), ButtonId::ChooseFolder);
+    EXPECT_EQ(hitTest(w, 204.5f, 380, 920, 620), ButtonId::None);
+    EXPECT_EQ(hitTest(w, 209, 380, 920, 620), ButtonId::None);
+    EXPECT_EQ(hitTest(w, 214, 380, 920, 620), ButtonId::DetectAgain);
+    EXPECT_EQ(hitTest(w, 100, 401.5f, 920, 620), ButtonId::None);
     // Language pills and the gap between them.
-    EXPECT_EQ(hitTest(w, 724, 44, 920, 620), LangSimplified);
-    EXPECT_EQ(hitTest(w, 725, 44, 920, 620), None);
-    EXPECT_EQ(hitTest(w, 726, 44, 920, 620), LangTraditional);
-    EXPECT_EQ(hitTest(w, 840, 62, 920, 620), LangEnglish);
-    EXPECT_EQ(hitTest(w, 894, 64, 920, 620), MusicToggle);
-    EXPECT_EQ(hitTest(w, 5, 5, 920, 620), None);
+    EXPECT_EQ(hitTest(w, 724, 44, 920, 620), ButtonId::LangSimplified);
+    EXPECT_EQ(hitTest(w, 725, 44, 920, 620), ButtonId::None);
+    EXPECT_EQ(hitTest(w, 726, 44, 920, 620), ButtonId::LangTraditional);
+    EXPECT_EQ(hitTest(w, 840, 62, 920, 620), ButtonId::LangEnglish);
+    EXPECT_EQ(hitTest(w, 894, 64, 920, 620), ButtonId::MusicToggle);
+    EXPECT_EQ(hitTest(w, 5, 5, 920, 620), ButtonId::None);
     // Main button right and bottom edges.
-    EXPECT_EQ(hitTest(w, 300, 527, 920, 620), Primary);
-    EXPECT_EQ(hitTest(w, 300, 527.5f, 920, 620), None);
-    EXPECT_EQ(hitTest(w, 521.19f, 500, 920, 620), Primary);
-    EXPECT_EQ(hitTest(w, 521.3f, 500, 920, 620), None);
+    EXPECT_EQ(hitTest(w, 300, 527, 920, 620), ButtonId::Primary);
+    EXPECT_EQ(hitTest(w, 300, 527.5f, 920, 620), ButtonId::None);
+    EXPECT_EQ(hitTest(w, 521.19f, 500, 920, 620), ButtonId::Primary);
+    EXPECT_EQ(hitTest(w, 521.3f, 500, 920, 620), ButtonId::None);
 }
 
 // Every button shown in every state is also pointed at by Accessible.EveryStateInEveryLanguage.
@@ -138,29 +138,29 @@ TEST(HitTest, ButtonsReactOnlyInTheirStates) {
     const MainLayout done = computeLayout(920, 620, Complete);
 
     MainWindow w = windowWith(Ready, 2, true);
-    EXPECT_EQ(hitTest(w, open.left, open.top, 920, 620), None);  // the patch is there: no such button
+    EXPECT_EQ(hitTest(w, open.left, open.top, 920, 620), ButtonId::None);  // the patch is there: no such button
     MainWindow one = windowWith(Ready, 1, true);
-    EXPECT_EQ(hitTest(one, prev.left, prev.top, 920, 620), None);
-    EXPECT_EQ(hitTest(one, next.left, next.top, 920, 620), None);
+    EXPECT_EQ(hitTest(one, prev.left, prev.top, 920, 620), ButtonId::None);
+    EXPECT_EQ(hitTest(one, next.left, next.top, 920, 620), ButtonId::None);
 
     for (InstallerState s : {Ready, Cancelled, Failed}) {
         MainWindow none = windowWith(s, 0, true);
-        EXPECT_EQ(hitTest(none, primary.left, primary.top, 920, 620), None) << s;
+        EXPECT_EQ(hitTest(none, primary.left, primary.top, 920, 620), ButtonId::None) << s;
         MainWindow noPatch = windowWith(s, 1, false);
-        EXPECT_EQ(hitTest(noPatch, primary.left, primary.top, 920, 620), None) << s;
-        EXPECT_EQ(hitTest(noPatch, open.left, open.top, 920, 620), OpenAppFolder) << s;
+        EXPECT_EQ(hitTest(noPatch, primary.left, primary.top, 920, 620), ButtonId::None) << s;
+        EXPECT_EQ(hitTest(noPatch, open.left, open.top, 920, 620), ButtonId::OpenAppFolder) << s;
         MainWindow badIndex = windowWith(s, 1, true);
         badIndex.selectedIndex = 1;
-        EXPECT_EQ(hitTest(badIndex, primary.left, primary.top, 920, 620), None) << s;
+        EXPECT_EQ(hitTest(badIndex, primary.left, primary.top, 920, 620), ButtonId::None) << s;
     }
 
     const LayoutRect close = centreOf(done.closeButton);
     // The close button's row is part of the main button outside Complete.
     MainWindow ready = windowWith(Ready, 1, true);
-    EXPECT_EQ(hitTest(ready, close.left, close.top, 920, 620), Primary);
+    EXPECT_EQ(hitTest(ready, close.left, close.top, 920, 620), ButtonId::Primary);
     // Without a patch the open-folder button reacts in every state, also while installing.
     MainWindow installingNoPatch = windowWith(Installing, 1, false);
-    EXPECT_EQ(hitTest(installingNoPatch, open.left, open.top, 920, 620), OpenAppFolder);
+    EXPECT_EQ(hitTest(installingNoPatch, open.left, open.top, 920, 620), ButtonId::OpenAppFolder);
 }
 
 TEST(HitTest, FollowsTheScaledCanvas) {
@@ -168,10 +168,10 @@ TEST(HitTest, FollowsTheScaledCanvas) {
     MainWindow w = windowWith(Ready, 2, true);
     const float scale = scaleFor(1840, 1240, 192);
     ASSERT_FLOAT_EQ(scale, 2.0f);
-    EXPECT_EQ(hitTest(w, 1340 / scale, 88 / scale, 1840 / scale, 1240 / scale), LangSimplified);
+    EXPECT_EQ(hitTest(w, 1340 / scale, 88 / scale, 1840 / scale, 1240 / scale), ButtonId::LangSimplified);
     // At a larger canvas the pills move with the right edge.
-    EXPECT_EQ(hitTest(w, 1740 - 254 + 1, 30, 1740, 1050), LangSimplified);
-    EXPECT_EQ(hitTest(w, 667, 30, 1740, 1050), None);
+    EXPECT_EQ(hitTest(w, 1740 - 254 + 1, 30, 1740, 1050), ButtonId::LangSimplified);
+    EXPECT_EQ(hitTest(w, 667, 30, 1740, 1050), ButtonId::None);
 }
 
 TEST(MinimumTrackSize, WorkAreaLimits) {

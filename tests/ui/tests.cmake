@@ -3,15 +3,11 @@ add_wine_gtest(ui_tests
   ${CMAKE_CURRENT_LIST_DIR}/window_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/accessible_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ui_test_support.cpp)
-# accessible_test.cpp starts and reads the real installer; ui_real_installer_pe32 does that with the
-# shipped 32-bit one.
+# accessible_test.cpp reads the windows as a screen reader does, through oleacc (the installer
+# itself only looks it up at run time). It also starts the real installer; ui_real_installer_pe32
+# does that with the shipped 32-bit one.
+target_link_libraries(ui_tests PRIVATE oleacc)
 add_dependencies(ui_tests LumivexPatchInstaller)
 set_property(TEST ui_tests APPEND PROPERTY ENVIRONMENT "LUMIVEX_EXE=$<TARGET_FILE:LumivexPatchInstaller>")
 add_pe32_test(ui_real_installer ${CMAKE_CURRENT_LIST_DIR}/../harness/wine-run.sh ${CMAKE_BINARY_DIR} $<TARGET_FILE:ui_tests>
   --gtest_filter=RealInstaller.*)
-
-# Repaint timings; run by hand: not a test.
-add_executable(paint_bench ${CMAKE_CURRENT_LIST_DIR}/paint_bench.cpp ${CMAKE_CURRENT_LIST_DIR}/ui_test_support.cpp
-  ${LUMIVEX_RESOURCES})
-target_link_libraries(paint_bench PRIVATE installer_core)
-target_link_options(paint_bench PRIVATE ${LUMIVEX_LINK_FLAGS} -municode)

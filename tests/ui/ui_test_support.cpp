@@ -1,19 +1,8 @@
 #include "ui_test_support.h"
 
-#include <cstdlib>
-
 #include "ui/paint.h"
 
 namespace ui_testing {
-
-GdiplusSession::GdiplusSession() {
-    Gdiplus::GdiplusStartupInput input;
-    Gdiplus::GdiplusStartup(&token, &input, nullptr);
-}
-
-GdiplusSession::~GdiplusSession() {
-    if (token) Gdiplus::GdiplusShutdown(token);
-}
 
 Dib::Dib(int width, int height) : width_(width), height_(height) {
     BITMAPINFO info{};
@@ -66,9 +55,9 @@ int inkIn(const Dib& dib, const LayoutRect& r, double scale) {
     return count;
 }
 
-std::unique_ptr<Dib> render(const MainWindow& record, int width, int height, UINT dpi) {
+std::unique_ptr<Dib> render(const MainWindow& record, int width, int height, UINT dpi, PictureCache* cache) {
     auto dib = std::make_unique<Dib>(width, height);
-    renderMainWindowAtDpi(record, dib->dc(), width, height, dpi);
+    renderMainWindowAtDpi(record, dib->dc(), width, height, dpi, cache);
     GdiFlush();
     return dib;
 }
@@ -77,17 +66,6 @@ void addCandidates(MainWindow& record, int count) {
     for (int i = 0; i < count; ++i)
         record.candidates.push_back(
             GameCandidate{L"D:\\SteamLibrary\\steamapps\\common\\Lumivex Orrendale\\game" + std::to_wstring(i), 0, 0, 0});
-}
-
-std::wstring artefactFolder() {
-    const char* build = std::getenv("LUMIVEX_BUILD");
-    std::wstring folder = L"Z:";
-    for (const char* c = build ? build : "/tmp"; *c; ++c) folder += *c == '/' ? L'\\' : wchar_t(*c);
-    folder += L"\\artifacts";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    folder += L"\\ui";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    return folder;
 }
 
 void prepareRecord(MainWindow& record, LanguageId language) {
@@ -105,13 +83,7 @@ LiveWindow::LiveWindow(LanguageId language, bool visible, int clientWidth, int c
     prepareRecord(record, language);
     hwnd = createMainWindow(record, WindowRect{20, 20, clientWidth, clientHeight});
     if (!hwnd) return;
-    RECT outer{}, client{};
-    GetWindowRect(hwnd, &outer);
-    GetClientRect(hwnd, &client);
-    const int extraWidth = (outer.right - outer.left) - client.right;
-    const int extraHeight = (outer.bottom - outer.top) - client.bottom;
-    SetWindowPos(hwnd, nullptr, 20, 20, clientWidth + extraWidth, clientHeight + extraHeight,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    setClientSize(clientWidth, clientHeight);
     if (visible) {
         ShowWindow(hwnd, SW_SHOWNOACTIVATE);
         UpdateWindow(hwnd);
@@ -125,6 +97,14 @@ LiveWindow::~LiveWindow() {
     while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
     destroyMainWindowRecord(record);
+}
+
+void LiveWindow::setClientSize(int width, int height) {
+    RECT outer{}, client{};
+    GetWindowRect(hwnd, &outer);
+    GetClientRect(hwnd, &client);
+    SetWindowPos(hwnd, nullptr, 20, 20, width + (outer.right - outer.left) - client.right,
+                 height + (outer.bottom - outer.top) - client.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void LiveWindow::clickAt(float x, float y) {

@@ -14,11 +14,7 @@
 
 namespace ui_testing {
 
-struct GdiplusSession {
-    ULONG_PTR token = 0;
-    GdiplusSession();
-    ~GdiplusSession();
-};
+using ::GdiplusSession;  // app/handles.h
 
 // A top-down 32-bit DIB section selected into its own memory DC.
 class Dib {
@@ -46,11 +42,10 @@ private:
 int luminance(std::uint32_t rgb);
 // Pixels clearly darker than the light card inside a rectangle (layout units at a scale): drawn text.
 int inkIn(const Dib& dib, const LayoutRect& r, double scale = 1);
-std::unique_ptr<Dib> render(const MainWindow& record, int width = 920, int height = 620, UINT dpi = 96);
+std::unique_ptr<Dib> render(const MainWindow& record, int width = 920, int height = 620, UINT dpi = 96,
+                            PictureCache* cache = nullptr);
 // Candidates ...\game0, ...\game1 ... in a Steam library on D:.
 void addCandidates(MainWindow& record, int count);
-// <build>\artifacts\ui, for screenshots.
-std::wstring artefactFolder();
 
 // Fills the parts of a record that start-up would: instance, language and its font family.
 void prepareRecord(MainWindow& record, LanguageId language);
@@ -66,6 +61,8 @@ public:
     MainWindow record;
     HWND hwnd = nullptr;  // kept after the record forgets it, to ask whether the window still exists
     LRESULT send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) { return SendMessageW(hwnd, message, wParam, lParam); }
+    // Moves the window to (20, 20) with this client size.
+    void setClientSize(int width, int height);
     // Releases the left button at a point given in client pixels.
     void clickAt(float x, float y);
     // Marks the client as painted, so that a later invalidation shows up in the update region.

@@ -80,6 +80,13 @@ int darkestAround(const Dib& dib, int x, int y, int radius = 1) {
     return darkest;
 }
 
+int differingPixels(const Dib& a, const Dib& b) {
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) count += a.pixel(x, y) != b.pixel(x, y);
+    return count;
+}
+
 // Fixed points of the 920 by 620 canvas at 96 DPI.
 const POINT kStatusDot{71, 171};
 const POINT kPrimarySample{100, 490};
@@ -90,6 +97,17 @@ const POINT kPrevChevron{453, 285};
 const POINT kSpeaker{862, 44}, kCross{880, 44};
 
 Rgb primaryBodyOver(Gdiplus::ARGB body) { return over(over(cardAt(100, 490), 0x225B364E), body); }
+
+std::wstring artefactFolder() {
+    const char* build = std::getenv("LUMIVEX_BUILD");
+    std::wstring folder = L"Z:";
+    for (const char* c = build ? build : "/tmp"; *c; ++c) folder += *c == '/' ? L'\\' : wchar_t(*c);
+    folder += L"\\artifacts";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    folder += L"\\ui";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
 
 LayoutRect centre(const LayoutRect& r) { return {r.left + r.width / 2, r.top + r.height / 2, 0, 0}; }
 const MainLayout kReady = computeLayout(920, 620, Ready);
@@ -142,15 +160,15 @@ TEST(Paint, MainButtonColourPerState) {
     addCandidates(record, 1);
     auto enabled = render(record);
     EXPECT_TRUE(colourNear(enabled->pixel(kPrimarySample.x, kPrimarySample.y), opaque(0xEC699A), 3));
-    record.hoverId = Primary;
+    record.hoverId = ButtonId::Primary;
     auto hovered = render(record);
     EXPECT_TRUE(colourNear(hovered->pixel(kPrimarySample.x, kPrimarySample.y), opaque(0xF97EA9), 3));
 
     record.state = Installing;
-    record.hoverId = None;
+    record.hoverId = ButtonId::None;
     auto installing = render(record);
     EXPECT_TRUE(colourNear(installing->pixel(kPrimarySample.x, kPrimarySample.y), primaryBodyOver(0xE6C64865)));
-    record.hoverId = Primary;
+    record.hoverId = ButtonId::Primary;
     auto installingHovered = render(record);
     EXPECT_TRUE(
         colourNear(installingHovered->pixel(kPrimarySample.x, kPrimarySample.y), primaryBodyOver(0xF5E05972)));
@@ -258,6 +276,80 @@ TEST(Paint, TextNeedsAFontFamily) {
     EXPECT_TRUE(colourNear(dib->pixel(kStatusDot.x, kStatusDot.y), opaque(0xE85B76), 3));
 }
 
+// Every state in every language at three client sizes, painted through one kept picture and
+// rendered afresh: both agree in every pixel.
+TEST(Paint, EveryStateInEveryLanguageWithTheKeptPictureAsDrawnAfresh) {
+    const std::wstring folder = artefactFolder();
+    struct Scene {
+        const wchar_t* name;
+        void (*setUp)(MainWindow&);
+    };
+    const Scene scenes[] = {
+        {L"ready-nopatch", [](MainWindow&) {}},
+        {L"ready", [](MainWindow& r) { r.patchPresent = true, r.patchSize = 734003200, addCandidates(r, 3); }},
+        {L"ready-overwrite",
+         [](MainWindow& r) {
+             r.patchPresent = true, r.patchSize = 1536, r.targetHasPatch = true, addCandidates(r, 1);
+             r.candidates[0].manual = 1;
+         }},
+        {L"installing",
+         [](MainWindow& r) { r.patchPresent = true, r.state = Installing, r.progressPerMille = 500, addCandidates(r, 2); }},
+        {L"complete", [](MainWindow& r) { r.patchPresent = true, r.state = Complete, addCandidates(r, 1); }},
+        {L"cancelled", [](MainWindow& r) { r.patchPresent = true, r.state = Cancelled, addCandidates(r, 1); }},
+        {L"failed",
+         [](MainWindow& r) {
+             r.patchPresent = true, r.state = Failed, addCandidates(r, 1);
+             r.statusMessage = L"Copy failed: There is not enough space on the disk. (0x00000070)";
+         }},
+    };
+    // Client sizes in turn, the last one also at another DPI: the kept picture must follow each
+    // change. Screens of the smallest and of the scaled one are saved.
+    const struct { int w, h; UINT dpi; bool saved; } sizes[] = {
+        {920, 620, 96, true}, {1160, 700, 96, false}, {1740, 1050, 96, false}, {1740, 1050, 144, true}};
+    BackgroundImage picture;
+    loadBackgroundImage(picture, GetModuleHandleW(nullptr));
+    EXPECT_TRUE(picture.image);
+    PictureCache cache;
+    int saved = 0;
+    for (const auto& size : sizes) {
+        for (const Scene& scene : scenes) {
+            for (LanguageId language : {0, 1, 2}) {
+                MainWindow record;
+                prepareRecord(record, language);
+                scene.setUp(record);
+                // One plain screen per size, so both backgrounds are on file; it leaves nothing kept.
+                const bool withPicture = language != 2 || &scene != scenes;
+                if (withPicture) std::swap(record.background, picture);
+                auto fresh = render(record, size.w, size.h, size.dpi);
+                auto kept = render(record, size.w, size.h, size.dpi, &cache);
+                EXPECT_EQ(differingPixels(*fresh, *kept), 0) << size.w << "x" << size.h << " at " << size.dpi
+                                                             << " DPI, " << languageCode(language) << ", " << scene.name;
+                EXPECT_EQ(cache.bitmap != nullptr, withPicture);
+                // The title is drawn in every language (CJK glyphs come from the mapped font).
+                const float scale = scaleFor(float(size.w), float(size.h), float(size.dpi));
+                const float cardTop = computeLayout(size.w / scale, size.h / scale, record.state).card.top;
+                EXPECT_GT(inkIn(*fresh, {48, cardTop + 45, 100, 54}, scale), 100);
+                const std::wstring path = folder + L"\\" + scene.name + L"-" + languageCode(language) + L"-" +
+                                          std::to_wstring(size.dpi) + L".png";
+                if (size.saved && fresh->savePng(path)) ++saved;
+                if (withPicture) std::swap(record.background, picture);  // owned by this test, not by the record
+                destroyMainWindowRecord(record);
+            }
+        }
+    }
+    EXPECT_EQ(saved, 7 * 3 * 2);
+    // Another picture at the same size and scale replaces the kept one. This one is transparent,
+    // so it shows what lies below it: the kept picture starts from what the paint starts from.
+    Gdiplus::GpBitmap* clear = nullptr;
+    Gdiplus::DllExports::GdipCreateBitmapFromScan0(16, 9, 0, PixelFormat32bppARGB, nullptr, &clear);
+    MainWindow record;
+    prepareRecord(record, 2);
+    record.background.image.reset(clear);  // the record owns it from here
+    EXPECT_EQ(differingPixels(*render(record, 1740, 1050, 144), *render(record, 1740, 1050, 144, &cache)), 0);
+    destroyMainWindowRecord(record);
+    releaseBackgroundImage(picture);
+}
+
 // --- the live window -------------------------------------------------------------------------
 
 TEST(Window, PaintsTheSameAsTheOffscreenRender) {
@@ -288,18 +380,16 @@ TEST(Window, LanguageButtonsSwitchFont) {
     live.clickAt(english.left, english.top);
     EXPECT_NE(live.record.fontFamily, nullptr);
     wchar_t name[LF_FACESIZE] = {}, expectedName[LF_FACESIZE] = {};
-    Gdiplus::DllExports::GdipGetFamilyName(live.record.fontFamily, name, LANG_NEUTRAL);
-    Gdiplus::GpFontFamily* reference = createUiFontFamily(2);
-    Gdiplus::DllExports::GdipGetFamilyName(reference, expectedName, LANG_NEUTRAL);
-    Gdiplus::DllExports::GdipDeleteFontFamily(reference);
+    Gdiplus::DllExports::GdipGetFamilyName(live.record.fontFamily.get(), name, LANG_NEUTRAL);
+    Gdiplus::DllExports::GdipGetFamilyName(createUiFontFamily(2).get(), expectedName, LANG_NEUTRAL);
     EXPECT_STREQ(name, expectedName);
 
     // The current language's button changes nothing: same family object, caption untouched.
     SetWindowTextW(live.hwnd, L"marker");
-    Gdiplus::GpFontFamily* current = live.record.fontFamily;
+    Gdiplus::GpFontFamily* current = live.record.fontFamily.get();
     live.validate();
     live.clickAt(english.left, english.top);
-    EXPECT_EQ(live.record.fontFamily, current);
+    EXPECT_EQ(live.record.fontFamily.get(), current);
     EXPECT_EQ(live.caption(), L"marker");
     EXPECT_FALSE(live.invalidated());
 }
@@ -310,7 +400,7 @@ TEST(Window, HoverHandCursorAndMouseLeave) {
     const LayoutRect choose = centre(kReady.chooseFolderButton);
     live.validate();
     live.send(WM_MOUSEMOVE, 0, MAKELPARAM(int(choose.left), int(choose.top)));
-    EXPECT_EQ(live.record.hoverId, ChooseFolder);
+    EXPECT_EQ(live.record.hoverId, ButtonId::ChooseFolder);
     EXPECT_TRUE(live.record.trackingLeave);
     EXPECT_TRUE(live.invalidated());
     HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
@@ -328,7 +418,7 @@ TEST(Window, HoverHandCursorAndMouseLeave) {
     EXPECT_FALSE(live.invalidated());
 
     live.send(WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-    EXPECT_EQ(live.record.hoverId, None);
+    EXPECT_EQ(live.record.hoverId, ButtonId::None);
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
     live.send(WM_SETCURSOR, reinterpret_cast<WPARAM>(live.hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_NE(GetCursor(), hand);
@@ -336,7 +426,7 @@ TEST(Window, HoverHandCursorAndMouseLeave) {
     live.send(WM_MOUSEMOVE, 0, MAKELPARAM(int(choose.left), int(choose.top)));
     live.validate();
     live.send(WM_MOUSELEAVE);
-    EXPECT_EQ(live.record.hoverId, None);
+    EXPECT_EQ(live.record.hoverId, ButtonId::None);
     EXPECT_FALSE(live.record.trackingLeave);
     EXPECT_TRUE(live.invalidated());
 }
@@ -403,8 +493,8 @@ TEST(Window, EnterInstallsOrLaunchesByState) {
     BoxWatcher boxes(IDOK);
     live.send(WM_KEYDOWN, VK_RETURN);
     ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].caption, textsFor(2)[windowTitle]);
-    EXPECT_EQ(boxes.boxes()[0].text.rfind(textsFor(2)[gameExeNotFound], 0), 0u);
+    EXPECT_EQ(boxes.boxes()[0].caption, textsFor(2)[TextSlot::windowTitle]);
+    EXPECT_EQ(boxes.boxes()[0].text.rfind(textsFor(2)[TextSlot::gameExeNotFound], 0), 0u);
     EXPECT_TRUE(IsWindow(live.hwnd));
 }
 
@@ -453,7 +543,7 @@ TEST(Window, CtrlBOpensTheFolderDialog) {
     live.send(WM_KEYDOWN, 'B');
     SetKeyboardState(keys);
     ASSERT_EQ(dialogs.boxes().size(), 1u);
-    EXPECT_EQ(dialogs.boxes()[0].caption, textsFor(2)[folderDialogTitle]);
+    EXPECT_EQ(dialogs.boxes()[0].caption, textsFor(2)[TextSlot::folderDialogTitle]);
 
     const LayoutRect choose = centre(kReady.chooseFolderButton);
     live.clickAt(choose.left, choose.top);
@@ -478,7 +568,7 @@ TEST(Window, EscapeClosesOutsideInstallingAndCancelsWhileInstalling) {
     LiveWindow live(2);
     ASSERT_TRUE(live.hwnd);
     live.record.state = Installing;
-    live.record.copyJob = new InstallJob;
+    live.record.copyJob = std::make_unique<InstallJob>();
     BoxWatcher boxes(IDNO);
     live.send(WM_KEYDOWN, VK_ESCAPE);
     EXPECT_TRUE(IsWindow(live.hwnd));
@@ -543,14 +633,14 @@ TEST(Window, CloseDuringInstallAsksFirst) {
     LiveWindow live(1);
     ASSERT_TRUE(live.hwnd);
     live.record.state = Installing;
-    live.record.copyJob = new InstallJob;
+    live.record.copyJob = std::make_unique<InstallJob>();
     BoxWatcher boxes(IDNO);
     DefaultButtonProbe probe;
     live.send(WM_CLOSE);
     ASSERT_EQ(boxes.boxes().size(), 1u);
     const testing_support::SeenBox& box = boxes.boxes()[0];
-    EXPECT_EQ(box.caption, textsFor(1)[windowTitle]);
-    EXPECT_EQ(box.text, textsFor(1)[confirmCancelExit]);
+    EXPECT_EQ(box.caption, textsFor(1)[TextSlot::windowTitle]);
+    EXPECT_EQ(box.text, textsFor(1)[TextSlot::confirmCancelExit]);
     EXPECT_TRUE(box.hasYes && box.hasNo && !box.hasOk);
     EXPECT_EQ(box.icon, static_cast<UINT>(MB_ICONWARNING));
     ASSERT_EQ(probe.defaults.size(), 1u);
@@ -571,7 +661,7 @@ TEST(Window, CloseButtonAndPrimaryInCompleteAndInstalling) {
         LiveWindow live(2);
         ASSERT_TRUE(live.hwnd);
         live.record.state = Installing;
-        live.record.copyJob = new InstallJob;
+        live.record.copyJob = std::make_unique<InstallJob>();
         const LayoutRect primary = centre(kReady.primaryButton);
         live.clickAt(primary.left, primary.top);  // "Cancel installation"
         EXPECT_EQ(live.record.copyJob->cancelRequested, 1);
@@ -621,7 +711,7 @@ TEST(Window, ClicksAndKeysMadeBeforeTheCopyEndedAreDropped) {
     live.record.patchPresent = true;
     live.record.candidates.push_back(GameCandidate{game, 0, 0, 0});
     live.record.state = Installing;
-    live.record.copyJob = new InstallJob;
+    live.record.copyJob = std::make_unique<InstallJob>();
     live.record.copyJob->succeeded = 1;
     PostMessageW(live.hwnd, WM_APP_COPY_DONE, 0, 0);
     ASSERT_TRUE(pumpUntil([&] { return live.record.state == Complete; }, 5000));
@@ -645,7 +735,7 @@ TEST(Window, ClicksAndKeysMadeBeforeTheCopyEndedAreDropped) {
     live.record.copyEndedAt = now;  // made once the copy had ended: they act
     live.clickAt(primary.left, primary.top);
     ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text.rfind(textsFor(2)[gameExeNotFound], 0), 0u);
+    EXPECT_EQ(boxes.boxes()[0].text.rfind(textsFor(2)[TextSlot::gameExeNotFound], 0), 0u);
     live.send(WM_KEYDOWN, VK_RETURN);
     EXPECT_EQ(boxes.boxes().size(), 2u);
     live.send(WM_KEYDOWN, VK_ESCAPE);

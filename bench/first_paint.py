@@ -11,7 +11,7 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 from driver import Desktop, MAIN  # noqa: E402
 from world import Prefix, SteamWorld, STEAM_KEY  # noqa: E402
 
