@@ -126,7 +126,7 @@ class Journey:
                     return None
                 time.sleep(0.3)
                 continue
-            shot = self.shot(inst, label)
+            shot = self.desktop.screenshot(f"{self.name}-{label}")  # not shot(): one more listing could miss it
             if predicate(shot):
                 return shot
             time.sleep(0.3)
