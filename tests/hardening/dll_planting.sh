@@ -97,7 +97,8 @@ for case in gdiplus:1 user32:1 gdi32:1 shell32:1 ole32:1 advapi32:1 dwmapi:0:ans
     oleacc:0:default; do
   IFS=: read -r dll want reader <<< "$case"
   start_installer "$dll=d"
-  echo "without $dll.dll: window $([ -n "$window" ] && echo shown || echo none), exit code $rc, reader ${answer:-none}"
+  echo "without $dll.dll: window $([ -n "$window" ] && echo shown || echo none), exit code $rc," \
+    "reader ${answer:-none}"
   if [ "$want" = 0 ]; then
     [ -n "$window" ] && [ "$rc" = 0 ] && [ "$answer" = "$reader" ] ||
       fail "without $dll.dll the installer must run, answer a reader with $reader and end with 0"
