@@ -175,12 +175,10 @@ def first_start(j):
     j.main_window(inst, TITLES[EN])
     shot = j.shot(inst, "ready")
     layout = inst.layout()
-    j.check(near(j.dot(inst, shot), GREEN_DOT), f"patch dot is green (got {j.dot(inst, shot)})")
     j.check(j.colour_count(inst, shot, layout.source_line, SOURCE_GREEN) > 15,
             "location line says a game was detected (green text)")
     j.check(near(inst.pixel(shot, layout.point(layout.pills[2][0] + 5, 44)), SELECTED_PILL),
             "the EN pill is the selected one")
-    j.check(near(j.primary_colour(inst, shot), PRIMARY_ENABLED), "'Install patch' is enabled")
     inst.click_layout("primary")
     shot = j.wait_complete(inst)
     j.require(shot is not None, "the bar runs to the end and the screen shows 'Installation complete'")

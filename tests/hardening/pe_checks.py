@@ -2,9 +2,9 @@
 """Checks the properties of a built installer executable that make it harder to attack:
 ASLR with relocations, DEP, high-entropy ASLR on x86_64, terminal-server awareness, no section
 both writable and executable, the manifest asks for asInvoker, only KnownDLLs in the import table
-(gdiplus.dll and user32.dll delay-loaded; dwmapi.dll, winmm.dll and oleacc.dll, looked up at run
-time, in neither table), and no path of this machine's source or build folder inside the file.
-A Release build must also carry no symbols and no debug sections.
+(gdiplus.dll and user32.dll delay-loaded; dwmapi, winmm and oleacc, looked up at run time, in
+neither table), and no path of this machine's source or build folder inside the file. A Release
+build must also carry no symbols and no debug sections.
 
 Usage: pe_checks.py <exe> <machine: i686|x86_64> <Release|other> <forbidden path>...
 Prints one line per check; exit code 1 when any check fails."""
@@ -24,7 +24,7 @@ SCN_WRITE = 0x80000000
 # Control\Session Manager\KnownDLLs on Windows 10 and 11).
 KNOWN_DLLS = {"kernel32.dll", "msvcrt.dll"}
 DELAY_LOADED = ["gdiplus.dll", "user32.dll"]
-LOOKED_UP = ["dwmapi.dll", "winmm.dll", "oleacc.dll"]
+LOOKED_UP = ["dwmapi.dll", "winmm.dll", "oleacc.dll"]  # neither table may name them (in ASCII)
 
 
 def check(exe, machine, config, forbidden):
@@ -73,7 +73,6 @@ def check(exe, machine, config, forbidden):
            f"import table holds KnownDLLs only: {', '.join(imported)}")
     for dll in DELAY_LOADED:
         expect(dll.encode() + b"\0" in data and dll not in imported, f"{dll} delay-loaded, not imported")
-    # GNU ld leaves the delay-import directory entry empty: a table's DLL shows as its ASCII name.
     for dll in LOOKED_UP:
         expect(dll.encode() + b"\0" not in data, f"{dll} neither imported nor delay-loaded")
 

@@ -232,23 +232,14 @@ private:
     DWORD id_ = 0;
 };
 
-// The DPI of the programs started while it lives (Wine reads it at a program's start).
-class StartingDpi {
-public:
-    explicit StartingDpi(DWORD dpi) {
-        DWORD size = sizeof old_;
-        had_ = RegGetValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &old_, &size) == ERROR_SUCCESS;
-        RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
+// The DPI of the programs started while it lives (Wine reads it at a program's start); then back
+// to Wine's default 96, which the other tests of this prefix expect.
+struct StartingDpi {
+    explicit StartingDpi(DWORD dpi) { set(dpi); }
+    ~StartingDpi() { set(96); }
+    static void set(DWORD dpi) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
     }
-    ~StartingDpi() {
-        if (had_) RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &old_, sizeof old_);
-        else RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels");
-    }
-
-private:
-    static constexpr const wchar_t* kKey = L"Control Panel\\Desktop";
-    DWORD old_ = 96;
-    bool had_ = false;
 };
 
 std::vector<Want> languageWindowWanted() {
@@ -287,10 +278,10 @@ std::string gameFolderFor(const ScratchFolder& folder, std::wstring& game, Facts
 
 }  // namespace
 
-// Start-up at three DPIs. Without --lang at 192 DPI the language window is twice its design size,
-// with every element and its drawing twice as far from the corner, and Escape ends the program with
-// 0. With --lang en the installer window takes its design size centred on the 1920 x 1080 screen at
-// 96 DPI, and at 144 DPI the screen's height less the margin; its elements follow the scale.
+// Start-up at high DPIs (96 DPI: the next test). Without --lang at 192 DPI the language window is
+// twice its design size, with every element and its drawing twice as far from the corner, and
+// Escape ends the program with 0. With --lang en at 144 DPI the installer window takes the screen's
+// height less the margin; its elements follow the scale.
 TEST(RealInstaller, StartsAtEachDpi) {
     ScratchFolder folder(L"dpi");
     {
@@ -310,31 +301,23 @@ TEST(RealInstaller, StartsAtEachDpi) {
     std::wstring game;
     Facts facts{L"", L"", 0};
     const std::string two = gameFolderFor(folder, game, facts);
-    for (DWORD dpi : {96, 144}) {
-        const StartingDpi setting(dpi);
-        const Started installer(folder, L"--lang en --dest \"" + game + L"\"");
-        HWND main = installer.window(kMainWindowClass);
-        RECT client{}, outer{};
-        GetClientRect(main, &client);
-        GetWindowRect(main, &outer);
-        if (dpi == 96) {
-            EXPECT_EQ(client.right * 10000 + client.bottom, 1160 * 10000 + 700);
-            EXPECT_NEAR(outer.left + outer.right, 1920, 1);
-            EXPECT_NEAR(outer.top + outer.bottom, 1080, 1);
-        } else {
-            // 1740 x 1050 does not fit the height: 1080 less the 36-pixel margin, centred.
-            EXPECT_EQ(client.right, 1740);
-            EXPECT_EQ(outer.bottom - outer.top, 1044);
-            EXPECT_EQ(outer.top, 18);
-        }
-        const float scale = scaleFor(float(client.right), float(client.bottom), float(dpi));
-        expectScreen(readAll(clientOf(main).get()),
-                     wanted("missing manual" + two + " folders install-", 2,
-                            computeLayout(client.right / scale, client.bottom / scale, Ready), facts),
-                     scale, main, std::to_string(dpi) + " DPI");
-        PostMessageW(main, WM_CLOSE, 0, 0);
-        EXPECT_EQ(installer.exitCode(), 0u) << dpi;
-    }
+    const StartingDpi setting(144);
+    const Started installer(folder, L"--lang en --dest \"" + game + L"\"");
+    HWND main = installer.window(kMainWindowClass);
+    RECT client{}, outer{};
+    GetClientRect(main, &client);
+    GetWindowRect(main, &outer);
+    // 1740 x 1050 does not fit the height: 1080 less the 36-pixel margin, centred.
+    EXPECT_EQ(client.right, 1740);
+    EXPECT_EQ(outer.bottom - outer.top, 1044);
+    EXPECT_EQ(outer.top, 18);
+    const float scale = scaleFor(float(client.right), float(client.bottom), 144);
+    expectScreen(readAll(clientOf(main).get()),
+                 wanted("missing manual" + two + " folders install-", 2,
+                        computeLayout(client.right / scale, client.bottom / scale, Ready), facts),
+                 scale, main, "144 DPI");
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(installer.exitCode(), 0u);
 }
 
 TEST(RealInstaller, ReadAndPressedInEveryStateAndLanguage) {
@@ -356,6 +339,11 @@ TEST(RealInstaller, ReadAndPressedInEveryStateAndLanguage) {
     HWND chooser = installer.window(kLanguageWindowClass);
     Accessible languages = clientOf(chooser);
     ASSERT_TRUE(languages);
+    RECT box{};  // at 96 DPI the design size, in a frame with a caption and only the close box
+    GetClientRect(chooser, &box);
+    EXPECT_EQ(box.right * 10000 + box.bottom, 650 * 10000 + 280);
+    const LONG frame = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    EXPECT_EQ(GetWindowLongW(chooser, GWL_STYLE) & frame, WS_CAPTION | WS_SYSMENU);
     expectScreen(readAll(languages.get()), languageWindowWanted(), 1.0f, chooser, "language window");
     expectFoundAtTheirCentres(readAll(languages.get()));
     press(languages.get(), L"English");
@@ -365,10 +353,16 @@ TEST(RealInstaller, ReadAndPressedInEveryStateAndLanguage) {
     LONG count = 0;
     EXPECT_TRUE(FAILED(languages->get_accChildCount(&count)));
 
+    // At 96 DPI the window takes its design size, centred on the 1920 x 1080 screen.
+    RECT client{}, outer{};
+    GetClientRect(main, &client);
+    GetWindowRect(main, &outer);
+    EXPECT_EQ(client.right * 10000 + client.bottom, 1160 * 10000 + 700);
+    EXPECT_NEAR(outer.left + outer.right, 1920, 1);
+    EXPECT_NEAR(outer.top + outer.bottom, 1080, 1);
+
     // Each screen in the three languages, switched with the pills' default actions; the client
     // itself is named like the window.
-    RECT client{};
-    GetClientRect(main, &client);
     const float scale = scaleFor(float(client.right), float(client.bottom), 96);
     auto everyLanguage = [&](InstallerState state, const std::string& words) {
         for (LanguageId language : {0, 1, 2}) {
@@ -413,57 +407,39 @@ TEST(RealInstaller, ReadAndPressedInEveryStateAndLanguage) {
     EXPECT_EQ(installer.exitCode(), 0u);
 }
 
-// The states a copy reaches only where it can be slowed down or cancelled, two folders and muted
-// music, read from a real window: texts are checked against the painted pixels, buttons against
-// the window's own hit test (the pointer lights exactly that one up). (The screenshots of these
-// scenes come from Paint.EveryStateInEveryLanguageWithTheKeptPictureAsDrawnAfresh.)
+// The screens of the paint test (kScenes, which also finds each text's ink where it is said to be;
+// among them the states a copy reaches only where it can be slowed down or cancelled), with muted
+// music, read from a real window; buttons are checked against the window's own hit test (the
+// pointer lights exactly that one up).
 TEST(Accessible, EveryStateInEveryLanguage) {
-    static MusicPlayer mutedPlayer;
+    static MusicPlayer mutedPlayer;  // on the first screen: the music button offers to unmute
     mutedPlayer.muted = 1;
-    const struct {
-        const char* name;
-        void (*setUp)(MainWindow&);
-        const char* words;
-    } scenes[] = {
-        {"ready-nopatch", [](MainWindow& r) { r.music = &mutedPlayer; }, "missing nofolder folders install- muted"},
-        {"ready", [](MainWindow& r) { addCandidates(r, 2); }, "found steam two folders ready install"},
-        {"ready-overwrite",
-         [](MainWindow& r) { addCandidates(r, 1), r.targetHasPatch = true, r.candidates[0].manual = 1; },
-         "found manual folders overwrite install"},
-        {"installing", [](MainWindow& r) { addCandidates(r, 2), r.state = Installing, r.progressPerMille = 427; },
-         "found steam two- folders- ready bar cancel"},
-        {"complete", [](MainWindow& r) { addCandidates(r, 1), r.state = Complete; },
-         "found steam folders done bar launch"},
-        {"cancelled", [](MainWindow& r) { addCandidates(r, 1), r.state = Cancelled; },
-         "found steam folders cancelled install"},
-        {"failed", [](MainWindow& r) { addCandidates(r, 1), r.state = Failed, r.statusMessage = L"Copy failed: no room"; },
-         "found steam folders failed install"},
-    };
-    for (const auto& scene : scenes) {
+    const char* const words[7] = {
+        "missing nofolder folders install- muted", "found steam two folders ready install",
+        "found manual folders overwrite install", "found steam two- folders- ready bar cancel",
+        "found steam folders done bar launch", "found steam folders cancelled install", "found steam folders failed install"};
+    for (int k = 0; k < 7; ++k) {
         for (LanguageId language : {0, 1, 2}) {
-            const std::string where = std::string(scene.name) + " in " + std::to_string(language);
+            const std::wstring name = kScenes[k].name;
+            const std::string where = std::string(name.begin(), name.end()) + " in " + std::to_string(language);
             // One language on a bigger client, where the card is centred and its rows spread out.
             const int width = language == 1 ? 1160 : 920, height = language == 1 ? 700 : 620;
             LiveWindow live(language, false, width, height);
+            kScenes[k].setUp(live.record);
             live.record.patchSize = 1536;
-            live.record.patchPresent = &scene != &scenes[0];  // the first scene is the one without a patch
-            scene.setUp(live.record);
+            if (k == 0) live.record.music = &mutedPlayer;
             const Accessible screen = clientOf(live.hwnd);
             const std::vector<Seen> seen = readAll(screen.get());
-            const Facts facts{live.record.candidates.empty() ? L"" : live.record.candidates[0].folder, L"Copy failed: no room",
-                              live.record.state == Complete ? 100 : 42};
-            expectScreen(seen, wanted(scene.words, language, computeLayout(width, height, live.record.state), facts), 1.0f,
+            const Facts facts{live.record.candidates.empty() ? L"" : live.record.candidates[0].folder,
+                              live.record.statusMessage, live.record.state == Complete ? 100 : 50,
+                              live.record.candidates.size()};
+            expectScreen(seen, wanted(words[k], language, computeLayout(width, height, live.record.state), facts), 1.0f,
                          live.hwnd, where);
             POINT origin{0, 0};
             ClientToScreen(live.hwnd, &origin);
-            const auto dib = render(live.record, width, height);
             for (size_t i = 0; i < seen.size(); ++i) {
                 const RECT r{seen[i].at.left - origin.x, seen[i].at.top - origin.y, seen[i].at.right - origin.x,
                              seen[i].at.bottom - origin.y};
-                if (seen[i].said.rfind(std::to_wstring(ROLE_SYSTEM_STATICTEXT) + L" ", 0) == 0) {
-                    EXPECT_GT(inkIn(*dib, {float(r.left), float(r.top), float(r.right - r.left), float(r.bottom - r.top)}), 10)
-                        << where << ", " << i;
-                }
                 if (seen[i].said.rfind(std::to_wstring(ROLE_SYSTEM_PUSHBUTTON) + L" ", 0) != 0) continue;
                 const bool acts = seen[i].said.find(L" acts") != std::wstring::npos;
                 live.send(WM_MOUSEMOVE, 0, MAKELPARAM(centre(r).x, centre(r).y));

@@ -3,9 +3,6 @@ add_wine_gtest(ui_tests
   ${CMAKE_CURRENT_LIST_DIR}/window_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/accessible_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ui_test_support.cpp)
-# accessible_test.cpp reads the windows as a screen reader does, through oleacc (the installer
-# itself only looks it up at run time). It also starts the real installer; ui_real_installer_pe32
-# does that with the shipped 32-bit one.
 target_link_libraries(ui_tests PRIVATE oleacc)
 add_dependencies(ui_tests LumivexPatchInstaller)
 set_property(TEST ui_tests APPEND PROPERTY ENVIRONMENT "LUMIVEX_EXE=$<TARGET_FILE:LumivexPatchInstaller>")

@@ -45,28 +45,30 @@ bool Dib::savePng(const std::wstring& path) const {
     return saved;
 }
 
-int luminance(std::uint32_t rgb) { return (((rgb >> 16) & 0xFF) * 3 + ((rgb >> 8) & 0xFF) * 6 + (rgb & 0xFF)) / 10; }
-
-int inkIn(const Dib& dib, const LayoutRect& r, double scale) {
-    int count = 0;
-    for (int y = int(r.top * scale); y < int(r.bottom() * scale); ++y)
-        for (int x = int(r.left * scale); x < int(r.right() * scale); ++x)
-            if (luminance(dib.pixel(x, y)) < 160) ++count;
-    return count;
-}
-
-std::unique_ptr<Dib> render(const MainWindow& record, int width, int height, UINT dpi, PictureCache* cache) {
-    auto dib = std::make_unique<Dib>(width, height);
-    renderMainWindowAtDpi(record, dib->dc(), width, height, dpi, cache);
-    GdiFlush();
-    return dib;
-}
-
 void addCandidates(MainWindow& record, int count) {
     for (int i = 0; i < count; ++i)
         record.candidates.push_back(
             GameCandidate{L"D:\\SteamLibrary\\steamapps\\common\\Lumivex Orrendale\\game" + std::to_wstring(i), 0, 0, 0});
 }
+
+const Scene kScenes[7] = {
+    {L"ready-nopatch", [](MainWindow&) {}},
+    {L"ready", [](MainWindow& r) { r.patchPresent = true, r.patchSize = 734003200, addCandidates(r, 3); }},
+    {L"ready-overwrite",
+     [](MainWindow& r) {
+         r.patchPresent = true, r.patchSize = 1536, r.targetHasPatch = true, addCandidates(r, 1);
+         r.candidates[0].manual = 1;
+     }},
+    {L"installing",
+     [](MainWindow& r) { r.patchPresent = true, r.state = Installing, r.progressPerMille = 500, addCandidates(r, 2); }},
+    {L"complete", [](MainWindow& r) { r.patchPresent = true, r.state = Complete, addCandidates(r, 1); }},
+    {L"cancelled", [](MainWindow& r) { r.patchPresent = true, r.state = Cancelled, addCandidates(r, 1); }},
+    {L"failed",
+     [](MainWindow& r) {
+         r.patchPresent = true, r.state = Failed, addCandidates(r, 1);
+         r.statusMessage = L"Copy failed: There is not enough space on the disk. (0x00000070)";
+     }},
+};
 
 void prepareRecord(MainWindow& record, LanguageId language) {
     record.hInstance = GetModuleHandleW(nullptr);

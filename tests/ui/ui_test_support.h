@@ -6,10 +6,8 @@
 #include <gdiplus.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
-#include "ui/layout.h"
 #include "ui/main_window.h"
 
 namespace ui_testing {
@@ -39,13 +37,15 @@ private:
     int width_, height_;
 };
 
-int luminance(std::uint32_t rgb);
-// Pixels clearly darker than the light card inside a rectangle (layout units at a scale): drawn text.
-int inkIn(const Dib& dib, const LayoutRect& r, double scale = 1);
-std::unique_ptr<Dib> render(const MainWindow& record, int width = 920, int height = 620, UINT dpi = 96,
-                            PictureCache* cache = nullptr);
 // Candidates ...\game0, ...\game1 ... in a Steam library on D:.
 void addCandidates(MainWindow& record, int count);
+
+// The seven screens the paint and screen-reader tests go through, each in every language.
+struct Scene {
+    const wchar_t* name;
+    void (*setUp)(MainWindow&);
+};
+extern const Scene kScenes[7];
 
 // Fills the parts of a record that start-up would: instance, language and its font family.
 void prepareRecord(MainWindow& record, LanguageId language);
