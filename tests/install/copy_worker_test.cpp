@@ -175,13 +175,15 @@ TEST(StandInCopy, SmallCopyReportsEachChangeThenCompletes) {
     TestWindow window;
     startWith(window, setup.layout);
     ASSERT_TRUE(window.waitForCopyEnd());
-    EXPECT_EQ(window.progress, (std::vector<int>{0, 333, 666, 1000}));
+    // The copy goes beside patch.rpa; the bar ends only once it has taken patch.rpa's place.
+    EXPECT_EQ(window.progress, (std::vector<int>{0, 333, 666, 999}));
+    EXPECT_EQ(window.record.progressPerMille, 1000);
     EXPECT_EQ(copy.callbacks.load(), 4);
     EXPECT_EQ(window.record.state, Complete);
     EXPECT_EQ(testing_support::readFile(setup.layout.destination), patch);
 }
 
-TEST(StandInCopy, LargeCopyPostsAtMost1001RisingValues) {
+TEST(StandInCopy, LargeCopyPostsAtMost1000RisingValues) {
     CopySetup setup;
     const size_t size = 100 * 1024 * 1024 + 12345;
     testing_support::writeFile(setup.layout.patchPath, patternBytes(size, 11));
@@ -191,11 +193,11 @@ TEST(StandInCopy, LargeCopyPostsAtMost1001RisingValues) {
     startWith(window, setup.layout);
     ASSERT_TRUE(window.waitForCopyEnd(120000));
     EXPECT_GT(copy.callbacks.load(), 1600);
-    EXPECT_EQ(window.progress.size(), 1001u);
+    EXPECT_EQ(window.progress.size(), 1000u);
     EXPECT_TRUE(std::is_sorted(window.progress.begin(), window.progress.end()));
     EXPECT_EQ(std::adjacent_find(window.progress.begin(), window.progress.end()), window.progress.end());
     EXPECT_EQ(window.progress.front(), 0);
-    EXPECT_EQ(window.progress.back(), 1000);
+    EXPECT_EQ(window.progress.back(), 999);
     EXPECT_EQ(window.record.state, Complete);
     EXPECT_TRUE(sameBytes(setup.layout.patchPath, setup.layout.destination));
 }
@@ -245,8 +247,10 @@ TEST(StandInCopy, CancelAtAnyPointIsCancelled) {
             EXPECT_EQ(window.progress.back(), c.lastProgress);
             EXPECT_EQ(window.record.progressPerMille, c.lastProgress);
             EXPECT_EQ(copy.callbacks.load(), c.pauseAt + 1);
-            EXPECT_EQ(listFolder(setup.layout.gameFolder), std::vector<std::wstring>{L"archive.rpa"});
         }
+        // The player's previous patch is kept as it was, and nothing of the new one is left.
+        EXPECT_EQ(testing_support::readFile(setup.layout.destination), "older patch");
+        EXPECT_EQ(listFolder(setup.layout.gameFolder), (std::vector<std::wstring>{L"archive.rpa", L"patch.rpa"}));
     }
 }
 

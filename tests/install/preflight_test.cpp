@@ -25,10 +25,21 @@ TEST(FreeSpaceRule, PatchNeedsItsSizePlusAtMostEightMiB) {
     EXPECT_FALSE(hasRoomForPatch(16 * MiB - 1, 0, 8 * MiB));
 }
 
-TEST(FreeSpaceRule, ExistingTargetCountsAsFree) {
-    EXPECT_FALSE(hasRoomForPatch(8 * MiB, 0, 100 * MiB));
-    EXPECT_TRUE(hasRoomForPatch(8 * MiB, 100 * MiB, 100 * MiB));
-    EXPECT_FALSE(hasRoomForPatch(8 * MiB - 1, 100 * MiB, 100 * MiB));
+// The copy goes beside the old patch when the disk holds both; counting the old file as free
+// space (it is overwritten) is only the fallback.
+TEST(FreeSpaceRule, BesideWhenBothFitInPlaceWhenOnlyTheOldFileMakesRoom) {
+    const struct {
+        std::uint64_t free, existing, patch;
+        CopyPlacement expected;
+    } rows[] = {
+        {108 * MiB, 100 * MiB, 100 * MiB, CopyPlacement::Beside},
+        {108 * MiB - 1, 100 * MiB, 100 * MiB, CopyPlacement::InPlace},
+        {8 * MiB, 100 * MiB, 100 * MiB, CopyPlacement::InPlace},
+        {8 * MiB - 1, 100 * MiB, 100 * MiB, CopyPlacement::NoRoom},
+        {8 * MiB, 0, 100 * MiB, CopyPlacement::NoRoom},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(choosePlacement(row.free, row.existing, row.patch), row.expected) << row.free << " " << row.existing;
 }
 
 TEST(FreeSpaceRule, OverflowingSumPasses) {
