@@ -240,14 +240,21 @@ TEST(ChangingSource, ShortOrReplacedPatchIsAWriteFault) {
 }
 
 // Cancel pressed before each progress callback of one copy (Windows' contract through the
-// stand-in): always Cancelled, the bar stays at the last value reported, no text, no box.
+// stand-in), once followed by another error: always Cancelled, the bar stays at the last value
+// reported, no text, no box, and the previous patch is kept as it was.
 TEST(CancelEverywhere, EveryCallbackOfOneCopy) {
     const int chunks = 7;  // 6 full chunks and a short one: callbacks 0 (start) to 7
     for (int at = 0; at <= chunks; ++at) {
         ScratchFolder root(L"cancel");
         World world(root.path(), root.path(), 6 * StandInCopy::kChunk + 100);
+        testing_support::writeFile(world.layout.destination, "older patch");
         StandInCopy copy;
         copy.pauseAt = at;
+        const bool failsToo = at == 3;
+        if (failsToo) {
+            copy.failAt = at;
+            copy.failError = ERROR_DISK_FULL;
+        }
         UseStandIn use(copy);
         TestWindow window;
         world.use(window.record);
@@ -255,6 +262,8 @@ TEST(CancelEverywhere, EveryCallbackOfOneCopy) {
         startInstall(window.record);
         ASSERT_EQ(WaitForSingleObject(copy.paused, 20000), WAIT_OBJECT_0) << at;
         requestCancel(window.record);
+        requestCancel(window.record);  // twice is harmless
+        EXPECT_EQ(window.record.state, Installing);
         SetEvent(copy.resume);
         ASSERT_TRUE(window.waitForCopyEnd()) << at;
         EXPECT_EQ(window.record.state, Cancelled) << at;
@@ -263,9 +272,9 @@ TEST(CancelEverywhere, EveryCallbackOfOneCopy) {
         EXPECT_LT(window.record.progressPerMille, 1000) << at;
         EXPECT_TRUE(window.record.statusMessage.empty()) << at;
         EXPECT_TRUE(boxes.boxes().empty()) << at;
-        EXPECT_EQ(copy.callbacks.load(), at + 1) << at;
+        EXPECT_EQ(copy.callbacks.load(), failsToo ? at : at + 1) << at;
         expectCleanEnd(window.record, world);
-        EXPECT_EQ(listFolder(world.layout.gameFolder), std::vector<std::wstring>{L"archive.rpa"}) << at;
+        EXPECT_EQ(testing_support::readFile(world.layout.destination), "older patch") << at;
     }
 }
 

@@ -202,58 +202,6 @@ TEST(StandInCopy, LargeCopyPostsAtMost1000RisingValues) {
     EXPECT_TRUE(sameBytes(setup.layout.patchPath, setup.layout.destination));
 }
 
-// Cancel before the first progress callback, in the middle of the copy, and followed by another
-// error: each ends Cancelled without text or box, keeping the last progress posted.
-TEST(StandInCopy, CancelAtAnyPointIsCancelled) {
-    const struct {
-        size_t chunks;
-        int seed;
-        int pauseAt;
-        DWORD failError;  // the copy fails with this at the pause point after the cancel, 0 for none
-        int lastProgress;  // -1: nothing was posted
-    } cases[] = {
-        {8, 12, 0, 0, -1},
-        {40, 13, 20, 0, 475},  // 19 of 40 chunks were reported
-        {10, 14, 3, ERROR_DISK_FULL, -2},
-    };
-    for (const auto& c : cases) {
-        CopySetup setup;
-        testing_support::writeFile(setup.layout.patchPath, patternBytes(c.chunks * StandInCopy::kChunk, c.seed));
-        testing_support::writeFile(setup.layout.destination, "older patch");
-        StandInCopy copy;
-        copy.pauseAt = c.pauseAt;
-        if (c.failError) {
-            copy.failAt = c.pauseAt;
-            copy.failError = c.failError;
-        }
-        UseStandIn use(copy);
-        TestWindow window;
-        BoxWatcher boxes;
-        startWith(window, setup.layout);
-        ASSERT_EQ(WaitForSingleObject(copy.paused, 20000), WAIT_OBJECT_0) << c.pauseAt;
-        requestCancel(window.record);
-        requestCancel(window.record);  // twice is harmless
-        EXPECT_EQ(window.record.state, Installing);
-        SetEvent(copy.resume);
-        ASSERT_TRUE(window.waitForCopyEnd());
-        EXPECT_EQ(window.record.state, Cancelled) << c.pauseAt;
-        EXPECT_TRUE(window.record.statusMessage.empty());
-        EXPECT_TRUE(boxes.boxes().empty());
-        if (c.lastProgress == -1) {
-            EXPECT_TRUE(window.progress.empty());
-        }
-        if (c.lastProgress >= 0) {
-            ASSERT_FALSE(window.progress.empty());
-            EXPECT_EQ(window.progress.back(), c.lastProgress);
-            EXPECT_EQ(window.record.progressPerMille, c.lastProgress);
-            EXPECT_EQ(copy.callbacks.load(), c.pauseAt + 1);
-        }
-        // The player's previous patch is kept as it was, and nothing of the new one is left.
-        EXPECT_EQ(testing_support::readFile(setup.layout.destination), "older patch");
-        EXPECT_EQ(listFolder(setup.layout.gameFolder), (std::vector<std::wstring>{L"archive.rpa", L"patch.rpa"}));
-    }
-}
-
 TEST(StandInCopy, OtherErrorFailsWithTextAndErrorBox) {
     CopySetup setup;
     testing_support::writeFile(setup.layout.patchPath, patternBytes(10 * StandInCopy::kChunk, 15));
