@@ -9,6 +9,7 @@
 #include <functional>
 #include <thread>
 
+#include "app/product.h"
 #include "install/copy_worker.h"
 #include "install/error_text.h"
 #include "install/preflight.h"
@@ -118,31 +119,48 @@ bool fillDisk(const std::wstring& path, std::uint64_t leave) {
 
 }  // namespace
 
-// LUMIVEX_FAULT_DRIVE (X:) is a small disk of its own, prepared by faults.sh.
+// LUMIVEX_FAULT_DRIVE (X:) is a small disk of its own (32 MiB), prepared by faults.sh. Another
+// program fills it after the free-space check, down to `leave` bytes, or leaves it alone.
 TEST(DiskFull, RealCopyRunsOutOfSpaceAfterTheCheck) {
     const std::wstring drive = testing_support::environmentVariable(L"LUMIVEX_FAULT_DRIVE");
     if (drive.empty()) GTEST_SKIP() << "needs the small disk of faults.sh";
-    for (std::uint64_t leave : {std::uint64_t{0}, 3 * MiB}) {
+    const struct {
+        std::string older;
+        bool fill;
+        std::uint64_t leave;
+    } rows[] = {
+        {"older patch", true, 0},
+        {"older patch", true, 3 * MiB},
+        // 10 MiB do not fit beside a 24 MiB patch: the copy goes over it, and the temporary file
+        // of an installer that was ended during a copy goes too.
+        {patternBytes(24 * MiB, 80), false, 0},
+    };
+    for (const auto& row : rows) {
         ScratchFolder app(L"diskfull");
         World world(app.path(), drive + L"\\lib", 10 * MiB);
-        testing_support::writeFile(world.layout.destination, "older patch");
-        ASSERT_GE(freeBytes(world.layout.gameFolder), 20 * MiB);  // passes the check: 10 MiB + 8 MiB
+        testing_support::writeFile(world.layout.destination, row.older);
+        if (!row.fill) testing_support::writeFile(world.layout.destination + kPartialSuffix, "half a patch");
         const std::wstring filler = drive + L"\\lib\\filler.bin";
         CopyGate gate;
-        gate.before = [&] { fillDisk(filler, leave); };
+        if (row.fill) gate.before = [&] { fillDisk(filler, row.leave); };
         UseGate use(gate);
         TestWindow window;
         world.use(window.record);
         BoxWatcher boxes;
         startInstall(window.record);
-        ASSERT_EQ(window.record.state, Installing) << leave;
+        ASSERT_EQ(window.record.state, Installing) << row.leave;
         ASSERT_TRUE(window.waitForCopyEnd());
-        EXPECT_LE(freeBytes(world.layout.gameFolder), leave + MiB);
-        expectFailureShown(window.record, boxes, ERROR_DISK_FULL);
         expectCleanEnd(window.record, world);
-        // The half-written patch is gone: the game never loads a broken archive.
-        EXPECT_FALSE(isFile(world.layout.destination));
-        EXPECT_FALSE(window.record.targetHasPatch);
+        if (!row.fill) {
+            EXPECT_EQ(window.record.state, Complete);
+            EXPECT_TRUE(testing_support::readFile(world.layout.destination) == world.patch);
+        } else {
+            EXPECT_LE(freeBytes(world.layout.gameFolder), row.leave + MiB);
+            expectFailureShown(window.record, boxes, ERROR_DISK_FULL);
+            // The half-written copy is gone and the previous patch is as it was.
+            EXPECT_TRUE(testing_support::readFile(world.layout.destination) == row.older) << row.leave;
+            EXPECT_TRUE(window.record.targetHasPatch);
+        }
         testing_support::removeTree(drive + L"\\lib");
     }
 }
@@ -172,12 +190,14 @@ TEST(ChangingSource, ShortOrReplacedPatchIsAWriteFault) {
     for (Change change : {Truncate, Replace}) {
         ScratchFolder root(L"source");
         World world(root.path(), root.path(), 48 * MiB);
+        testing_support::writeFile(world.layout.destination, "older patch");
         const std::string replacement = patternBytes(2 * MiB + 7, 79);
         HANDLE changed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         bool applied = false;
         std::thread meddler([&] {
             // As soon as a part of the patch has arrived (or the copy is over).
-            testing_support::pumpUntil([&] { return fileSize(world.layout.destination) >= 4 * MiB; }, 30000);
+            testing_support::pumpUntil([&] { return fileSize(world.layout.destination + kPartialSuffix) >= 4 * MiB; },
+                                       30000);
             // Truncated in place, or overwritten in place by a shorter file (as a second extraction
             // of the archive does): a rename over the open patch is refused by the system.
             HANDLE file = CreateFileW(world.layout.patchPath.c_str(), GENERIC_WRITE,
@@ -209,8 +229,10 @@ TEST(ChangingSource, ShortOrReplacedPatchIsAWriteFault) {
         ASSERT_TRUE(started && ended && applied) << change;
         expectFailureShown(window.record, boxes, ERROR_WRITE_FAULT);
         EXPECT_NE(window.record.statusMessage.find(L"(0x0000001D)"), std::wstring::npos);
-        EXPECT_FALSE(window.record.targetHasPatch);
-        EXPECT_FALSE(isFile(world.layout.destination)) << "a patch of the wrong size was left behind";
+        // The copy of the wrong size is gone and the previous patch is as it was.
+        EXPECT_TRUE(window.record.targetHasPatch);
+        EXPECT_EQ(testing_support::readFile(world.layout.destination), "older patch");
+        EXPECT_EQ(listFolder(world.layout.gameFolder), (std::vector<std::wstring>{L"archive.rpa", L"patch.rpa"}));
         EXPECT_TRUE(testing_support::readFile(world.otherPatch) == world.otherBytes);
         EXPECT_EQ(window.record.copyJob, nullptr);
         EXPECT_FALSE(window.record.workerThread);
@@ -218,14 +240,21 @@ TEST(ChangingSource, ShortOrReplacedPatchIsAWriteFault) {
 }
 
 // Cancel pressed before each progress callback of one copy (Windows' contract through the
-// stand-in): always Cancelled, the bar stays at the last value reported, no text, no box.
+// stand-in), once followed by another error: always Cancelled, the bar stays at the last value
+// reported, no text, no box, and the previous patch is kept as it was.
 TEST(CancelEverywhere, EveryCallbackOfOneCopy) {
     const int chunks = 7;  // 6 full chunks and a short one: callbacks 0 (start) to 7
     for (int at = 0; at <= chunks; ++at) {
         ScratchFolder root(L"cancel");
         World world(root.path(), root.path(), 6 * StandInCopy::kChunk + 100);
+        testing_support::writeFile(world.layout.destination, "older patch");
         StandInCopy copy;
         copy.pauseAt = at;
+        const bool failsToo = at == 3;
+        if (failsToo) {
+            copy.failAt = at;
+            copy.failError = ERROR_DISK_FULL;
+        }
         UseStandIn use(copy);
         TestWindow window;
         world.use(window.record);
@@ -233,6 +262,8 @@ TEST(CancelEverywhere, EveryCallbackOfOneCopy) {
         startInstall(window.record);
         ASSERT_EQ(WaitForSingleObject(copy.paused, 20000), WAIT_OBJECT_0) << at;
         requestCancel(window.record);
+        requestCancel(window.record);  // twice is harmless
+        EXPECT_EQ(window.record.state, Installing);
         SetEvent(copy.resume);
         ASSERT_TRUE(window.waitForCopyEnd()) << at;
         EXPECT_EQ(window.record.state, Cancelled) << at;
@@ -241,9 +272,9 @@ TEST(CancelEverywhere, EveryCallbackOfOneCopy) {
         EXPECT_LT(window.record.progressPerMille, 1000) << at;
         EXPECT_TRUE(window.record.statusMessage.empty()) << at;
         EXPECT_TRUE(boxes.boxes().empty()) << at;
-        EXPECT_EQ(copy.callbacks.load(), at + 1) << at;
+        EXPECT_EQ(copy.callbacks.load(), failsToo ? at : at + 1) << at;
         expectCleanEnd(window.record, world);
-        EXPECT_EQ(listFolder(world.layout.gameFolder), std::vector<std::wstring>{L"archive.rpa"}) << at;
+        EXPECT_EQ(testing_support::readFile(world.layout.destination), "older patch") << at;
     }
 }
 

@@ -14,26 +14,26 @@ namespace {
 constexpr std::uint64_t GiB = 1024 * MiB;
 }  // namespace
 
-TEST(FreeSpaceRule, PatchNeedsItsSizePlusAtMostEightMiB) {
-    EXPECT_TRUE(hasRoomForPatch(2, 0, 1));
-    EXPECT_FALSE(hasRoomForPatch(1, 0, 1));
-    EXPECT_TRUE(hasRoomForPatch(108 * MiB, 0, 100 * MiB));
-    EXPECT_FALSE(hasRoomForPatch(108 * MiB - 1, 0, 100 * MiB));
-    EXPECT_TRUE(hasRoomForPatch(6 * GiB + 8 * MiB, 0, 6 * GiB));
-    EXPECT_FALSE(hasRoomForPatch(6 * GiB + 8 * MiB - 1, 0, 6 * GiB));
-    EXPECT_TRUE(hasRoomForPatch(16 * MiB, 0, 8 * MiB));
-    EXPECT_FALSE(hasRoomForPatch(16 * MiB - 1, 0, 8 * MiB));
-}
-
-TEST(FreeSpaceRule, ExistingTargetCountsAsFree) {
-    EXPECT_FALSE(hasRoomForPatch(8 * MiB, 0, 100 * MiB));
-    EXPECT_TRUE(hasRoomForPatch(8 * MiB, 100 * MiB, 100 * MiB));
-    EXPECT_FALSE(hasRoomForPatch(8 * MiB - 1, 100 * MiB, 100 * MiB));
-}
-
-TEST(FreeSpaceRule, OverflowingSumPasses) {
-    EXPECT_TRUE(hasRoomForPatch(UINT64_MAX, 1, UINT64_MAX - 1));
-    EXPECT_FALSE(hasRoomForPatch(UINT64_MAX - 1, 0, UINT64_MAX - 1));
+// A patch needs its size plus a margin of at most 8 MiB. The copy goes beside the old patch
+// when the disk holds both; counting the old file as free space (it is overwritten) is only the
+// fallback.
+TEST(FreeSpaceRule, BesideWhenBothFitInPlaceWhenOnlyTheOldFileMakesRoom) {
+    using P = CopyPlacement;
+    const struct {
+        std::uint64_t free, existing, patch;
+        CopyPlacement expected;
+    } rows[] = {
+        {2, 0, 1, P::Beside}, {1, 0, 1, P::NoRoom},
+        {16 * MiB, 0, 8 * MiB, P::Beside}, {16 * MiB - 1, 0, 8 * MiB, P::NoRoom},
+        {6 * GiB + 8 * MiB, 0, 6 * GiB, P::Beside}, {6 * GiB + 8 * MiB - 1, 0, 6 * GiB, P::NoRoom},
+        {108 * MiB, 100 * MiB, 100 * MiB, P::Beside}, {108 * MiB - 1, 100 * MiB, 100 * MiB, P::InPlace},
+        {8 * MiB, 100 * MiB, 100 * MiB, P::InPlace}, {8 * MiB - 1, 100 * MiB, 100 * MiB, P::NoRoom},
+        {8 * MiB, 0, 100 * MiB, P::NoRoom},
+        // The sum of free space and the old file must not wrap around.
+        {UINT64_MAX, 1, UINT64_MAX - 1, P::InPlace}, {UINT64_MAX - 1, 0, UINT64_MAX - 1, P::NoRoom},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(choosePlacement(row.free, row.existing, row.patch), row.expected) << row.free << " " << row.existing;
 }
 
 TEST(ElevatedRestart, ParametersCarryLanguageCodeAndQuotedFolder) {

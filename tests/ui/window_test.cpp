@@ -535,22 +535,27 @@ TEST(Window, CtrlBOpensTheFolderDialog) {
     live.send(WM_KEYDOWN, 'B');  // without Ctrl: nothing
     EXPECT_TRUE(dialogs.boxes().empty());
 
-    BYTE keys[256] = {};
-    GetKeyboardState(keys);
-    BYTE withCtrl[256];
-    std::copy(keys, keys + 256, withCtrl);
-    withCtrl[VK_CONTROL] = 0x80;
-    SetKeyboardState(withCtrl);
-    live.send(WM_KEYDOWN, 'B');
-    SetKeyboardState(keys);
+    auto pressCtrlB = [&] {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        BYTE withCtrl[256];
+        std::copy(keys, keys + 256, withCtrl);
+        withCtrl[VK_CONTROL] = 0x80;
+        SetKeyboardState(withCtrl);
+        live.send(WM_KEYDOWN, 'B');
+        SetKeyboardState(keys);
+    };
+    pressCtrlB();
     ASSERT_EQ(dialogs.boxes().size(), 1u);
     EXPECT_EQ(dialogs.boxes()[0].caption, textsFor(2)[TextSlot::folderDialogTitle]);
 
     const LayoutRect choose = centre(kReady.chooseFolderButton);
     live.clickAt(choose.left, choose.top);
     EXPECT_EQ(dialogs.boxes().size(), 2u);
+    // While a copy runs the target must not change: neither the button nor Ctrl+B opens the dialog.
     live.record.state = Installing;
     live.clickAt(choose.left, choose.top);
+    pressCtrlB();
     EXPECT_EQ(dialogs.boxes().size(), 2u);
     EXPECT_TRUE(IsWindow(live.hwnd));
 }
