@@ -12,6 +12,14 @@ build="${LUMIVEX_BUILD:-$root/build/test}"
 cmake --build "$build" --target LumivexPatchInstaller wintool demo_game
 
 display="${DISPLAY:-}"
+xvfb=""
+prefix="$root/build/demo/wineprefix"
+# What this script started goes with it: the demo prefix's Wine server and our own display.
+stop_started() {
+  WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+  [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
+}
+trap stop_started EXIT
 if [ -z "$display" ]; then
   for n in $(seq 61 90); do
     if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
@@ -19,11 +27,10 @@ if [ -z "$display" ]; then
   setsid Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 < /dev/null &
   xvfb=$!
   for _ in $(seq 1 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
-  echo "run: no DISPLAY given, started Xvfb on $display (process $xvfb); stop it with: kill $xvfb"
+  echo "run: no DISPLAY given, started Xvfb on $display (stopped again when the installer exits)"
 fi
 
 exe_win=$(scripts/demo-world.sh "$build" "$display" | tail -n 1)
-prefix="$root/build/demo/wineprefix"
 cat <<INFO
 run: demo world ready in $prefix
      Steam (registry SteamPath): c:/demo/valve/steam, library 2 on D: ($root/build/demo/drive-d)
@@ -35,10 +42,13 @@ run: to look at the screen:  import -display $display -window root $root/build/d
      to click / type:        DISPLAY=$display xdotool mousemove X Y click 1 ; DISPLAY=$display xdotool key Return
 INFO
 fi
+# Without a sound device the ALSA library prints its failed probes; the installer then just stays
+# silent, so those lines are not passed on.
+no_sound_noise() { grep -v -e '^ALSA lib ' -e 'snd_pcm_open' || true; }
 echo "run: starting the installer (exit code follows when it ends)"
 set +e
 (cd "$root/build/demo/wineprefix/drive_c/demo/Downloads/Lumivex Patch 1.0.0" && \
-  WINEPREFIX="$prefix" WINEDEBUG=-all DISPLAY="$display" wine "$exe_win")
+  WINEPREFIX="$prefix" WINEDEBUG=-all DISPLAY="$display" wine "$exe_win") 2> >(no_sound_noise >&2)
 code=$?
 echo "run: installer exited with code $code"
 launch="$root/build/demo/wineprefix/drive_c/demo/Valve/Steam/steamapps/common/Lumivex Orrendale/lumivex-launch.txt"

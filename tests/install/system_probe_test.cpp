@@ -82,31 +82,6 @@ TEST(SmallDisk, RefusedWhenShortAndTheOldPatchStays) {
     testing_support::removeTree(drive + L"\\Lumivex Orrendale");
 }
 
-TEST(SmallDisk, OldPatchCountsAsFreeSpace) {
-    std::wstring drive = environmentVariable(L"LUMIVEX_SMALL_DRIVE");
-    ASSERT_FALSE(drive.empty());
-    ScratchFolder source(L"space");
-    GameLayout layout = makeLayout(source.path());
-    std::wstring gameFolder = drive + L"\\Lumivex Orrendale\\game";
-    ASSERT_TRUE(testing_support::writeFile(gameFolder + L"\\patch.rpa", patternBytes(12 * MiB, 23)));
-    std::uint64_t available = freeBytes(gameFolder);
-    // Fits only when the 12 MiB about to be replaced are counted.
-    std::uint64_t patchSize = available + 12 * MiB - 8 * MiB - MiB;
-    ASSERT_GT(patchSize + 8 * MiB, available);
-    std::string patch = patternBytes(patchSize, 24);
-    ASSERT_TRUE(testing_support::writeFile(layout.patchPath, patch));
-    TestWindow window;
-    useLayout(window.record, layout, gameFolder);
-    BoxWatcher boxes;
-    startInstall(window.record);
-    ASSERT_EQ(window.record.state, Installing);
-    ASSERT_TRUE(window.waitForCopyEnd());
-    EXPECT_EQ(window.record.state, Complete);
-    EXPECT_TRUE(testing_support::readFile(gameFolder + L"\\patch.rpa") == patch);
-    EXPECT_TRUE(boxes.boxes().empty());
-    testing_support::removeTree(drive + L"\\Lumivex Orrendale");
-}
-
 // LUMIVEX_LOCKED_GAME: a game folder this user may read but not write, holding an older patch.
 TEST(AccessDenied, RealCopyAsksForAdministratorAndYesRestarts) {
     std::wstring locked = environmentVariable(L"LUMIVEX_LOCKED_GAME");
