@@ -188,14 +188,17 @@ class World:
             print(self.crash_report(), flush=True)
             fail(f"a process crashed (found by {sent} events)")
 
-    def check_files(self):
+    def check_files(self, copying=False):
+        """A running installer may be in the middle of a copy into patch.rpa.partial; once it has
+        ended, only the archive and the patch may be in a game folder."""
         with open(os.path.join(self.app, "patch.rpa"), "rb") as f:
             if not f.read(21).startswith(b"RPA-3.0 monkey patch"):
                 fail("the patch beside the installer changed")
         if os.path.getsize(os.path.join(self.app, "patch.rpa")) != self.patch_size:
             fail("the patch beside the installer changed size")
         for game in self.games:
-            extra = set(os.listdir(game)) - {"archive.rpa", "patch.rpa"}
+            allowed = {"archive.rpa", "patch.rpa"} | ({"patch.rpa.partial"} if copying else set())
+            extra = set(os.listdir(game)) - allowed
             if extra:
                 fail(f"stray files in {game}: {sorted(extra)}")
 
@@ -349,7 +352,7 @@ class Monkey:
                                env=self.env, capture_output=True)
                 fail(f"a window did not answer within {PING_MS} ms after {self.sent} events: {answer}")
         self.world.check_crashes(self.sent)
-        self.world.check_files()
+        self.world.check_files(copying=self.process is not None and self.process.poll() is None)
 
     def close(self):
         """Closes the installer the way a player does and wants exit code 0."""
