@@ -7,7 +7,8 @@ within a bounded time), and it must close with 0 at the end. Launching the game 
 window are legal outcomes: the installer is then started again and the run goes on.
 
 Usage: monkey.py <monkey_probe.exe> <stand-in game exe> [events (default 2000)]
-Env: LUMIVEX_BUILD, LUMIVEX_EXE; LUMIVEX_MONKEY_SEED replays a run (the seed is printed first).
+Env: LUMIVEX_BUILD, LUMIVEX_EXE; LUMIVEX_MONKEY_SEED=<seed> replays a run (the seed is printed
+first), LUMIVEX_MONKEY_SEED=random draws a new seed; LUMIVEX_MONKEY_EVENTS for a longer run.
 """
 import os
 import random
@@ -46,6 +47,7 @@ def inside(x, y, rects):
 GAME_ID, GAME_DIR = "2468020", "Lumivex Orrendale"
 STEAM_KEY = r"HKCU\Software\Valve\Steam"
 PING_MS, CHECK_EVERY, NO_WINDOW_LIMIT_S, START_LIMIT_S = 5000, 200, 40, 40
+DEFAULT_SEED = 1354983186
 
 # Keys the player may press on the main or the language window, with weights.
 KEYS = [("Return", 10), ("F5", 8), ("ctrl+b", 3), ("Escape", 2), ("alt+F4", 1), ("Tab", 3), ("space", 3),
@@ -389,7 +391,7 @@ def main():
     if len(sys.argv) < 3:
         sys.exit(__doc__)
     probe_exe, game_exe = sys.argv[1], sys.argv[2]
-    events = int(sys.argv[3]) if len(sys.argv) > 3 else 2000
+    events = int(sys.argv[3]) if len(sys.argv) > 3 else int(os.environ.get("LUMIVEX_MONKEY_EVENTS", "2000"))
     build, installer = os.environ["LUMIVEX_BUILD"], os.environ["LUMIVEX_EXE"]
     env = dict(os.environ)
     with open(os.path.join(build, "harness", "env")) as f:
@@ -397,7 +399,9 @@ def main():
             if line.startswith("export "):
                 key, _, value = line[len("export "):].strip().partition("=")
                 env[key] = value
-    seed = int(os.environ.get("LUMIVEX_MONKEY_SEED") or random.SystemRandom().randrange(1, 2**31))
+    # A fixed seed in the suite; LUMIVEX_MONKEY_SEED=random draws a new one (printed for replay).
+    wanted = os.environ.get("LUMIVEX_MONKEY_SEED", str(DEFAULT_SEED))
+    seed = random.SystemRandom().randrange(1, 2**31) if wanted == "random" else int(wanted)
     print(f"seed {seed} (replay: LUMIVEX_MONKEY_SEED={seed}), {events} events", flush=True)
     rng = random.Random(seed)
     started = time.monotonic()
