@@ -77,12 +77,12 @@ void recordFailure(InstallJob& job, DWORD error) {
 
 // The copy into a temporary file beside patch.rpa, which then takes its place in one step. On
 // every other ending the temporary file goes and patch.rpa stays byte for byte as it was.
-void copyBeside(InstallJob& job, const std::wstring& source, const std::wstring& destination, CopyFileFunction copy) {
-    const std::wstring temp = toLongPath(job.tempPath);
+void copyBeside(InstallJob& job, const std::wstring& source, const std::wstring& destination, const std::wstring& temp,
+                CopyFileFunction copy) {
     BOOL cancel = FALSE;  // Cancellation goes through the progress routine, never through this flag.
     if (!copy(source.c_str(), temp.c_str(), &copyProgress, &job, &cancel, 0)) {
         recordFailure(job, GetLastError());
-    } else if (fileSize(job.sourcePath) != fileSize(job.tempPath)) {
+    } else if (fileSize(source) != fileSize(temp)) {
         job.errorCode = ERROR_WRITE_FAULT;  // claimed success, but the size says otherwise
     } else if (!MoveFileExW(temp.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = GetLastError();
@@ -100,7 +100,7 @@ void copyInPlace(InstallJob& job, const std::wstring& source, const std::wstring
     const FileState before = fileState(destination);
     if (copy(source.c_str(), destination.c_str(), &copyProgress, &job, &cancel, 0)) {
         // A copy that claims success but leaves another size behind is a broken write.
-        if (fileSize(job.sourcePath) == fileSize(job.destPath)) {
+        if (fileSize(source) == fileSize(destination)) {
             job.succeeded = 1;
         } else {
             job.errorCode = ERROR_WRITE_FAULT;
@@ -119,13 +119,14 @@ DWORD WINAPI copyWorker(LPVOID parameter) {
     {
         const std::wstring source = toLongPath(job->sourcePath);
         const std::wstring destination = toLongPath(job->destPath);
+        const std::wstring temp = toLongPath(job->destPath + kPartialSuffix);
         // An installer that was ended while copying leaves its temporary file behind.
-        removeFile(toLongPath(job->destPath + kPartialSuffix));
+        removeFile(temp);
         CopyFileFunction copy = copyFileFunction.load();
-        if (job->tempPath.empty())
-            copyInPlace(*job, source, destination, copy);
+        if (job->beside)
+            copyBeside(*job, source, destination, temp, copy);
         else
-            copyBeside(*job, source, destination, copy);
+            copyInPlace(*job, source, destination, copy);
     }
     // The job belongs to the window thread from here on: it is not touched after this post.
     PostMessageW(target, WM_APP_COPY_DONE, 0, 0);
@@ -146,7 +147,7 @@ DWORD CALLBACK copyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalByte
     }
     // A copy beside patch.rpa is not in place until it has replaced it: the bar stops short of
     // its end until then.
-    if (!job->tempPath.empty() && perMille > 999) perMille = 999;
+    if (job->beside && perMille > 999) perMille = 999;
     // Posting only changes keeps a copy of any size to at most 1001 messages.
     if (InterlockedExchange(&job->lastPerMille, perMille) != perMille)
         PostMessageW(job->window, WM_APP_COPY_PROGRESS, static_cast<WPARAM>(perMille), 0);

@@ -17,9 +17,9 @@ struct InstallJob {
     HWND window = nullptr;
     std::wstring sourcePath;
     std::wstring destPath;
-    // Where the copy goes first when it is made beside patch.rpa (destPath + ".partial"), which it
-    // then replaces; empty for a copy straight over patch.rpa.
-    std::wstring tempPath;
+    // The copy goes first into destPath + ".partial" beside patch.rpa, which it then replaces;
+    // false for a copy straight over patch.rpa.
+    bool beside = false;
     volatile LONG cancelRequested = 0;
     volatile LONG lastPerMille = -1;
     DWORD errorCode = 0;

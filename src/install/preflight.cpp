@@ -76,7 +76,7 @@ void startWorker(MainWindow& window, const WidePath& destination, CopyPlacement 
     window.copyJob->window = window.hwnd;
     window.copyJob->sourcePath = window.patchPath;
     window.copyJob->destPath = destination;
-    if (placement == CopyPlacement::Beside) window.copyJob->tempPath = destination + kPartialSuffix;
+    window.copyJob->beside = placement == CopyPlacement::Beside;
     window.workerThread.reset(CreateThread(nullptr, 0, &copyWorker, window.copyJob.get(), 0, nullptr));
     if (window.workerThread) {
         window.state = Installing;
