@@ -202,57 +202,43 @@ TEST(StandInCopy, LargeCopyPostsAtMost1000RisingValues) {
     EXPECT_TRUE(sameBytes(setup.layout.patchPath, setup.layout.destination));
 }
 
-TEST(StandInCopy, OtherErrorFailsWithTextAndErrorBox) {
-    CopySetup setup;
-    testing_support::writeFile(setup.layout.patchPath, patternBytes(10 * StandInCopy::kChunk, 15));
-    StandInCopy copy;
-    copy.failAt = 4;
-    copy.failError = ERROR_DISK_FULL;
-    UseStandIn use(copy);
-    TestWindow window;
-    BoxWatcher boxes;
-    startWith(window, setup.layout);
-    ASSERT_TRUE(window.waitForCopyEnd());
-    EXPECT_EQ(window.record.state, Failed);
-    std::wstring expected = L"Copy failed: " + systemErrorText(ERROR_DISK_FULL);
-    EXPECT_EQ(window.record.statusMessage, expected);
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text, expected);
-    EXPECT_EQ(boxes.boxes()[0].style(), static_cast<UINT>(MB_OK | MB_ICONERROR));
-}
-
-TEST(StandInCopy, SuccessWithWrongSizeIsWriteFault) {
-    CopySetup setup;
-    testing_support::writeFile(setup.layout.patchPath, patternBytes(5 * StandInCopy::kChunk + 3, 16));
-    StandInCopy copy;
-    copy.shortDestination = true;
-    UseStandIn use(copy);
-    TestWindow window;
-    BoxWatcher boxes;
-    startWith(window, setup.layout);
-    ASSERT_TRUE(window.waitForCopyEnd());
-    EXPECT_EQ(window.record.state, Failed);
-    std::wstring text = window.record.statusMessage;
-    EXPECT_EQ(text, L"Copy failed: " + systemErrorText(ERROR_WRITE_FAULT));
-    EXPECT_EQ(text.substr(text.size() - 13), L" (0x0000001D)");
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].style(), static_cast<UINT>(MB_OK | MB_ICONERROR));
-    EXPECT_FALSE(window.record.targetHasPatch);
-}
-
-TEST(StandInCopy, LockViolationIsInUseToo) {
-    CopySetup setup;
-    testing_support::writeFile(setup.layout.patchPath, "patch");
-    StandInCopy copy;
-    copy.failAtStart = ERROR_LOCK_VIOLATION;
-    UseStandIn use(copy);
-    TestWindow window;
-    BoxWatcher boxes;
-    startWith(window, setup.layout);
-    ASSERT_TRUE(window.waitForCopyEnd());
-    EXPECT_EQ(window.record.statusMessage, englishText(TextSlot::patchInUse) + L" " + systemErrorText(ERROR_LOCK_VIOLATION));
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].style(), static_cast<UINT>(MB_OK | MB_ICONWARNING));
+// How a failed copy is shown: an error during the copy, a copy that claims success but is short
+// (0x1D, a write fault), and a lock violation at the start, which is the in-use warning too.
+TEST(StandInCopy, FailuresShowTheirTextAndBox) {
+    const std::wstring copyFailed = L"Copy failed: ";
+    const struct {
+        int failAt;
+        DWORD failAtStart;
+        bool shortDestination;
+        std::wstring text;
+        UINT icon;
+    } rows[] = {
+        {4, 0, false, copyFailed + systemErrorText(ERROR_DISK_FULL), MB_ICONERROR},
+        {-1, 0, true, copyFailed + systemErrorText(ERROR_WRITE_FAULT), MB_ICONERROR},
+        {-1, ERROR_LOCK_VIOLATION, false,
+         englishText(TextSlot::patchInUse) + L" " + systemErrorText(ERROR_LOCK_VIOLATION), MB_ICONWARNING},
+    };
+    for (const auto& row : rows) {
+        CopySetup setup;
+        testing_support::writeFile(setup.layout.patchPath, patternBytes(10 * StandInCopy::kChunk + 3, 15));
+        StandInCopy copy;
+        copy.failAt = row.failAt;
+        copy.failError = ERROR_DISK_FULL;
+        copy.failAtStart = row.failAtStart;
+        copy.shortDestination = row.shortDestination;
+        UseStandIn use(copy);
+        TestWindow window;
+        BoxWatcher boxes;
+        startWith(window, setup.layout);
+        ASSERT_TRUE(window.waitForCopyEnd());
+        EXPECT_EQ(window.record.state, Failed);
+        EXPECT_EQ(window.record.statusMessage, row.text);
+        EXPECT_FALSE(window.record.targetHasPatch);
+        ASSERT_EQ(boxes.boxes().size(), 1u);
+        EXPECT_EQ(boxes.boxes()[0].text, row.text);
+        EXPECT_EQ(boxes.boxes()[0].style(), static_cast<UINT>(MB_OK | row.icon));
+    }
+    EXPECT_EQ(rows[1].text.substr(rows[1].text.size() - 13), L" (0x0000001D)");
 }
 
 TEST(StopWorker, JoinsARunningWorkerBeforeFreeingItsJob) {

@@ -271,28 +271,3 @@ TEST(RestartElevated, AccessDeniedAskedYesStartsTheInstallerAsAdministrator) {
         EXPECT_EQ(window.record.statusMessage, std::wstring(textsFor(1)[TextSlot::copyFailed]) + L": " + systemErrorText(error));
     }
 }
-
-TEST(RestartElevated, AnsweredNoStaysFailed) {
-    ScratchFolder root(L"elev");
-    GameLayout layout = makeLayout(root.path());
-    testing_support::writeFile(layout.patchPath, "patch");
-    testing_support::writeFile(layout.destination, "older patch");
-    std::wstring installer = layout.appFolder + L"\\LumivexPatchInstaller.exe";
-    ASSERT_TRUE(CopyFileW(recorderPath().c_str(), installer.c_str(), FALSE));
-    StandInCopy copy;
-    copy.failAtStart = ERROR_ACCESS_DENIED;
-    UseStandIn use(copy);
-    TestWindow window;
-    useLayout(window.record, layout);
-    BoxWatcher boxes(IDNO);
-    startInstall(window.record);
-    ASSERT_TRUE(window.waitForCopyEnd());
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text, L"The game folder is not writable. Restart as administrator and try again?");
-    EXPECT_EQ(window.record.state, Failed);
-    EXPECT_EQ(window.record.statusMessage, L"Copy failed: " + systemErrorText(ERROR_ACCESS_DENIED));
-    EXPECT_FALSE(window.destroyed);
-    Sleep(500);
-    EXPECT_EQ(GetFileAttributesW((installer + L".record").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(testing_support::readFile(layout.destination), "older patch");
-}
