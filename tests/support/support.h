@@ -1,0 +1,200 @@
+// What the test programs share: scratch folders and files in the Wine prefix, owners that change
+// machine state (registry values, environment variables, drives) and put it back, one Steam world
+// builder, the message-box watcher, and the driver that runs the real installer.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/handles.h"
+#include "ui/layout.h"
+
+namespace support {
+
+// ---- files ----
+
+// A fresh folder under C:\lumivex-tests (outside the temp folder, so the installer's "running
+// from temp" check does not fire there), removed with everything in it on destruction.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::wstring& name = L"t");
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::wstring& path() const { return path_; }
+    std::wstring operator/(const std::wstring& relative) const { return path_ + L"\\" + relative; }
+
+private:
+    std::wstring path_;
+};
+
+bool makeFolders(const std::wstring& path);                         // like mkdir -p
+bool writeFile(const std::wstring& path, const std::string& bytes);  // makes the folders first
+std::string readFile(const std::wstring& path);                     // empty when missing
+void removeTree(const std::wstring& path);
+bool exists(const std::wstring& path);
+std::string utf8(const std::wstring& text);
+std::wstring env(const wchar_t* name);  // empty when unset
+// A Linux path (LUMIVEX_SOURCE, LUMIVEX_BUILD, ...) as Wine's Z: path with backslashes.
+std::wstring fromUnix(const std::wstring& unixPath);
+std::string unixPath(const std::wstring& path);  // Wine's Unix name of a Windows path, or empty
+std::wstring fixturePath(const std::wstring& name);  // tests/fixtures/steam/<name>
+std::wstring buildPath(const std::wstring& relative);  // <build dir>\<relative>
+
+// ---- waiting ----
+
+// Pumps this thread's messages until done() holds; false when the time runs out first.
+bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 30000);
+
+// ---- machine state ----
+
+// Sets one registry value; on destruction puts back the old value or its absence, removing the
+// keys it had to create.
+class RegistryValue {
+public:
+    RegistryValue(HKEY hive, const std::wstring& subKey, const std::wstring& name, REGSAM view = 0);
+    ~RegistryValue();
+    RegistryValue(const RegistryValue&) = delete;
+    RegistryValue& operator=(const RegistryValue&) = delete;
+    bool set(DWORD type, const void* data, DWORD bytes);
+    bool setString(const std::wstring& text, DWORD type = REG_SZ);  // with its terminator
+
+private:
+    HKEY hive_;
+    std::wstring subKey_, name_, createdKey_;
+    REGSAM view_;
+    bool existed_ = false;
+    DWORD oldType_ = 0;
+    std::vector<BYTE> oldData_;
+};
+
+// Sets (or with remove, unsets) one environment variable of this process and restores it.
+class EnvironmentVariable {
+public:
+    EnvironmentVariable(const std::wstring& name, const std::wstring& value, bool remove = false);
+    ~EnvironmentVariable();
+    EnvironmentVariable(const EnvironmentVariable&) = delete;
+    EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
+
+private:
+    std::wstring name_, old_;
+    bool existed_ = false;
+};
+
+// A drive letter of the given type (DRIVE_FIXED, DRIVE_REMOVABLE) mapped to a folder through
+// Wine's mount manager (what winecfg uses: the letter is listed at once, with exactly that type),
+// removed on destruction.
+class MountedDrive {
+public:
+    MountedDrive(const std::wstring& folder, UINT driveType);
+    ~MountedDrive();
+    MountedDrive(const MountedDrive&) = delete;
+    MountedDrive& operator=(const MountedDrive&) = delete;
+    bool ok() const { return letter_ != 0; }
+    std::wstring root() const { return std::wstring(1, letter_) + L":\\"; }
+
+private:
+    wchar_t letter_ = 0;
+    bool hadDriveKey_ = false;
+};
+
+// The programs started while it lives see this DPI (Wine reads it when a program starts); then 96.
+class StartingDpi {
+public:
+    explicit StartingDpi(DWORD dpi) { set(dpi); }
+    ~StartingDpi() { set(96); }
+    StartingDpi(const StartingDpi&) = delete;
+    StartingDpi& operator=(const StartingDpi&) = delete;
+
+private:
+    static void set(DWORD dpi);
+};
+
+// ---- Steam worlds ----
+
+// <library>\steamapps\common\<installDir>\game
+std::wstring gameFolderOf(const std::wstring& library, const std::wstring& installDir = L"Lumivex Orrendale");
+// Makes the game folder with one original archive and returns it.
+std::wstring makeGameFolder(const std::wstring& library, const std::wstring& installDir = L"Lumivex Orrendale");
+// The game's app manifest in the library; a stamp other than 0 becomes its write time.
+std::wstring writeManifest(const std::wstring& library, const std::string& installDir = "Lumivex Orrendale",
+                           std::uint64_t stamp = 0);
+std::string manifestText(const std::string& installDir);
+bool setWriteTime(const std::wstring& path, std::uint64_t fileTime);
+// libraryfolders.vdf listing the folders with Steam's escaping, in the block format (Steam since
+// 2021) or the flat one before it.
+std::string libraryFoldersVdf(const std::vector<std::wstring>& libraries, bool blockFormat = true);
+
+// A Steam installation at <root> (registered as HKCU\Software\Valve\Steam SteamPath while the
+// world lives), whose libraryfolders.vdf lists the given libraries; each library gets the game
+// (manifest, game folder with an archive, the stand-in Lumivex.exe above the game folder).
+class SteamWorld {
+public:
+    SteamWorld(const std::wstring& root, const std::vector<std::wstring>& libraries);
+    std::vector<std::wstring> gameFolders;
+
+private:
+    RegistryValue steamPath_;
+};
+
+// ---- message boxes of this process ----
+
+struct SeenBox {
+    std::wstring caption, text;
+    UINT style = 0;  // MB_OK or MB_YESNO, the icon, MB_DEFBUTTON2 when No is the default
+};
+
+// Records and answers (with the given button id) every message box shown on this thread.
+class BoxWatcher {
+public:
+    explicit BoxWatcher(int answer = IDOK);
+    ~BoxWatcher();
+    BoxWatcher(const BoxWatcher&) = delete;
+    BoxWatcher& operator=(const BoxWatcher&) = delete;
+    std::vector<SeenBox> boxes;
+    int answer;
+
+private:
+    HHOOK hook_ = nullptr;
+};
+
+// What a message box window shows.
+SeenBox readBox(HWND box);
+
+// ---- the real installer ----
+
+// The installer (LUMIVEX_EXE unless another exe is given) copied into a folder and started there
+// with the arguments; ended with TerminateProcess if it still runs when the driver goes.
+class Installer {
+public:
+    Installer(const std::wstring& folder, const std::wstring& arguments, const std::wstring& exe = L"");
+    ~Installer();
+    Installer(const Installer&) = delete;
+    Installer& operator=(const Installer&) = delete;
+    bool started() const { return static_cast<bool>(process_); }
+    // A visible top-level window of the process with this class ("#32770" for a message box),
+    // waited for; nullptr when none appears in time.
+    HWND window(const wchar_t* className, DWORD timeoutMs = 30000) const;
+    // The exit code, waited for; STILL_ACTIVE when the process does not end in time.
+    DWORD exitCode(DWORD timeoutMs = 30000) const;
+    DWORD id() const { return id_; }
+
+private:
+    ThreadHandle process_;  // a process handle closes as a thread's does
+    DWORD id_ = 0;
+};
+
+// Input as the window receives it from the mouse and keyboard.
+void clickAt(HWND hwnd, int x, int y);
+// The centre of a layout rectangle, in client pixels at the scale.
+POINT centreOf(const LayoutRect& rect, float scale);
+void pressKey(HWND hwnd, WPARAM virtualKey);
+void answerBox(HWND box, int buttonId);
+// The colour (0xRRGGBB) the screen shows at a point of the window's client area.
+std::uint32_t screenPixel(HWND hwnd, int x, int y);
+bool closeTo(std::uint32_t rgb, std::uint32_t expected, int tolerance = 3);
+
+}  // namespace support
