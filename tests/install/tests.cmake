@@ -1,12 +1,6 @@
 # Installation: pre-flight checks, the copy worker, the game launch and error texts.
 set(INSTALL_TEST_DIR ${CMAKE_CURRENT_LIST_DIR})
 
-# Stands in for the game and for the restarted installer: records its command line and folder.
-add_executable(install_recorder WIN32 ${INSTALL_TEST_DIR}/recorder.cpp)
-target_link_options(install_recorder PRIVATE ${LUMIVEX_LINK_FLAGS} -municode -mwindows)
-
-add_library(install_fixture STATIC ${INSTALL_TEST_DIR}/install_fixture.cpp)
-target_link_libraries(install_fixture PUBLIC test_support)
 
 add_wine_gtest(install_tests
   ${INSTALL_TEST_DIR}/error_text_test.cpp
