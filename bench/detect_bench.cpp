@@ -8,24 +8,24 @@
 
 #include "detect/detection.h"
 #include "detect/steam.h"
-#include "detect_world.h"
+#include "support.h"
 #include "ui/main_window.h"
 
-using namespace detect_world;
+using namespace support;
 
 int wmain() {
     for (int libraryCount : {1, 10, 100}) {
-        testing_support::ScratchFolder scratch(L"bench");
+        ScratchFolder scratch(L"bench");
         std::wstring root = scratch / L"Steam";
-        testing_support::makeFolders(root + L"\\steamapps");
+        makeFolders(root + L"\\steamapps");
         std::vector<std::wstring> libraries;
         for (int i = 0; i < libraryCount; ++i) {
             std::wstring library = scratch / (L"Library" + std::to_wstring(i));
             makeGameFolder(library);
-            writeManifest(library, manifestText("Lumivex Orrendale"), 0x01D9000000000000ull + i);
+            writeManifest(library, "Lumivex Orrendale", 0x01D9000000000000ull + i);
             libraries.push_back(library);
         }
-        testing_support::writeFile(root + L"\\steamapps\\libraryfolders.vdf", blockFormatVdf(libraries));
+        writeFile(root + L"\\steamapps\\libraryfolders.vdf", libraryFoldersVdf(libraries));
         RegistryValue steamPath(HKEY_CURRENT_USER, L"Software\\Valve\\Steam", L"SteamPath");
         steamPath.setString(root);
 
@@ -45,7 +45,8 @@ int wmain() {
             best = std::min(best, ms);
             total += ms;
         }
-        size_t own = candidatesBelow(window.candidates, scratch.path()).size();
+        size_t own = 0;
+        for (const GameCandidate& c : window.candidates) own += startsWith(c.folder, scratch.path() + L"\\");
         std::printf("%3d libraries: pass %.2f ms best, %.2f ms mean of %d; %llu file-system calls per pass; "
                     "%zu candidates found (%zu on the whole machine)\n",
                     libraryCount, best, total / runs, runs, static_cast<unsigned long long>(calls), own,

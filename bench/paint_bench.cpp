@@ -8,10 +8,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "ui/main_window.h"
 #include "ui/paint.h"
-#include "ui_test_support.h"
-
-using namespace ui_testing;
 
 namespace {
 
@@ -20,6 +18,24 @@ double milliseconds(const LARGE_INTEGER& start, const LARGE_INTEGER& end) {
     QueryPerformanceFrequency(&frequency);
     return (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
 }
+
+// A 32-bit DIB section in its own memory DC, like the window's off-screen bitmap.
+struct Target {
+    Target(int w, int h) {
+        BITMAPINFO info{};
+        info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB};
+        void* bits = nullptr;
+        bitmap.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        previous = SelectObject(dc, bitmap.get());
+    }
+    ~Target() {
+        SelectObject(dc, previous);
+        DeleteDC(dc);
+    }
+    HDC dc = CreateCompatibleDC(nullptr);
+    BitmapPtr bitmap;
+    HGDIOBJ previous = nullptr;
+};
 
 double median(std::vector<double> times) {
     std::sort(times.begin(), times.end());
@@ -31,33 +47,37 @@ double median(std::vector<double> times) {
 int wmain() {
     GdiplusSession gdiplus;
     MainWindow record;
-    prepareRecord(record, 2);
+    record.hInstance = GetModuleHandleW(nullptr);
+    record.language = 2;
+    record.fontFamily = createUiFontFamily(2);
     record.patchPresent = true;
     record.patchSize = 734003200;
     for (int i = 0; i < 3; ++i)
         record.candidates.push_back(GameCandidate{L"D:\\SteamLibrary\\steamapps\\common\\Lumivex Orrendale\\game", 0, 0, 0});
     record.state = Installing;
     record.progressPerMille = 420;
-    BackgroundImage picture;
-    loadBackgroundImage(picture, GetModuleHandleW(nullptr));
-    if (!picture.image) std::printf("background picture could not be loaded\n");
+    // The picture lives in the record; the gradient rounds take it out and put it back.
+    BackgroundImage none;
+    loadBackgroundImage(record.background, GetModuleHandleW(nullptr));
+    if (!record.background.image) std::printf("background picture could not be loaded\n");
 
     enum { Cached, Fresh, Gradient, Ways };
     const int runs = 15;
     const int sizes[2][2] = {{920, 620}, {1740, 1050}};
     for (const auto& size : sizes) {
         const int w = size[0], h = size[1];
-        Dib target(w, h);
+        Target target(w, h);
         PictureCache cache;
         std::vector<double> times[Ways];
         for (int run = -1; run < runs; ++run) {  // round -1 warms font, codec and GDI+ caches and makes the kept picture
             for (int way = 0; way < Ways; ++way) {
-                record.background = way == Gradient ? BackgroundImage{} : picture;
+                if (way == Gradient) std::swap(record.background, none);
                 LARGE_INTEGER start, end;
                 QueryPerformanceCounter(&start);
-                renderMainWindowAtDpi(record, target.dc(), w, h, 96, way == Cached ? &cache : nullptr);
+                renderMainWindowAtDpi(record, target.dc, w, h, 96, way == Cached ? &cache : nullptr);
                 GdiFlush();
                 QueryPerformanceCounter(&end);
+                if (way == Gradient) std::swap(record.background, none);
                 if (run >= 0) times[way].push_back(milliseconds(start, end));
             }
         }
@@ -66,8 +86,7 @@ int wmain() {
                     "(kept/gradient %.2f, medians of %d)\n",
                     w, h, cached, fresh, gradient, cached / gradient, runs);
     }
-    record.background = BackgroundImage{};  // owned here, not by the record
-    releaseBackgroundImage(picture);
+    releaseBackgroundImage(record.background);
     destroyMainWindowRecord(record);
     return 0;
 }

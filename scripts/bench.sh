@@ -6,11 +6,10 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${LUMIVEX_BUILD:-$root/build/test}"
-py=/usr/bin/python3
 "$root/scripts/setup.sh"
 (cd "$root" && cmake --preset test -B "$build" >/dev/null) || { echo "bench: configure failed"; exit 1; }
-cmake --build "$build" --target LumivexPatchInstaller wintool demo_game >/dev/null || { echo "bench: build failed"; exit 1; }
-for t in detect_bench paint_bench copy_bench music_bench; do
+cmake --build "$build" --target LumivexPatchInstaller stand_in >/dev/null || { echo "bench: build failed"; exit 1; }
+for t in first_paint detect_bench paint_bench copy_bench music_bench; do
   cmake --build "$build" --target "$t" >/dev/null 2>&1 || true
 done
 
@@ -28,7 +27,7 @@ rows=()
 row() { rows+=("$(printf '| %-38s | %s |' "$1" "$2")"); }
 
 # 1. start to first painted frame, and peak memory of the running installer.
-fp=$("$py" "$root/bench/first_paint.py" "$build" "$build/LumivexPatchInstaller.exe" 3 2>&1)
+fp=$(LUMIVEX_BUILD="$build" LUMIVEX_EXE="$build/LumivexPatchInstaller.exe" run_win "$(find_exe first_paint)" 3)
 row "start to first painted frame" "$(grep -o 'first_paint_ms=.*' <<<"$fp" | cut -d= -f2) ms median (runs: $(grep -o 'first_paint_runs=.*' <<<"$fp" | cut -d= -f2) ms; Wine on Xvfb, screen polled)"
 
 # 2. one detection pass.
@@ -68,7 +67,7 @@ if exe=$(find_exe music_bench) && [ -n "$exe" ]; then
   row "track decoding (music_bench vs oggdec)" "stb_vorbis ${ms:-n/a} ms, oggdec ${best} ms, ratio ${ratio}"
 else row "track decoding (music_bench vs oggdec)" "n/a (not built)"; fi
 
-row "peak memory of the installer" "$(grep -o 'vmhwm_kib=.*' <<<"$fp" | cut -d= -f2) KiB VmHWM (wine process, 3 s after start)"
+row "peak memory of the installer" "$(grep -o 'peak_kib=.*' <<<"$fp" | cut -d= -f2) KiB peak working set (3 s after start)"
 
 printf '| %-38s | %s |\n' "benchmark" "result"
 printf '|%s|%s|\n' "----------------------------------------" "--------"

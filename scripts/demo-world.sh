@@ -13,5 +13,8 @@ if [ ! -f "$prefix/system.reg" ]; then
 else
   setsid env WINEPREFIX="$prefix" DISPLAY="$display" wineserver -p >/dev/null 2>&1 < /dev/null || true
 fi
-/usr/bin/python3 "$root/tests/e2e/world.py" demo "$prefix" "$display" "$demo/drive-d" \
-  "$build/tests" "$build/LumivexPatchInstaller.exe"
+# Drive D: is a folder of the build, so the second library lies on another drive.
+mkdir -p "$demo/drive-d"
+ln -sfn "$demo/drive-d" "$prefix/dosdevices/d:"
+WINEPREFIX="$prefix" WINEDEBUG=-all DISPLAY="$display" LUMIVEX_BUILD="$build" \
+  wine "$build/tests/demo_world.exe" "$(WINEPREFIX="$prefix" winepath -w "$build/LumivexPatchInstaller.exe")" | tr -d '\r'

@@ -9,7 +9,7 @@ scripts/setup.sh
 # LUMIVEX_BUILD may name an already configured test-preset build directory.
 build="${LUMIVEX_BUILD:-$root/build/test}"
 [ -n "${LUMIVEX_BUILD:-}" ] || cmake --preset test >/dev/null
-cmake --build "$build" --target LumivexPatchInstaller wintool demo_game
+cmake --build "$build" --target LumivexPatchInstaller stand_in demo_world
 
 display="${DISPLAY:-}"
 xvfb=""
@@ -51,9 +51,9 @@ set +e
   WINEPREFIX="$prefix" WINEDEBUG=-all DISPLAY="$display" wine "$exe_win") 2> >(no_sound_noise >&2)
 code=$?
 echo "run: installer exited with code $code"
-launch="$root/build/demo/wineprefix/drive_c/demo/Valve/Steam/steamapps/common/Lumivex Orrendale/lumivex-launch.txt"
-launch_d="$root/build/demo/drive-d/SteamLibrary/steamapps/common/Lumivex Orrendale/lumivex-launch.txt"
+launch="$root/build/demo/wineprefix/drive_c/demo/Valve/Steam/steamapps/common/Lumivex Orrendale/Lumivex.exe.record"
+launch_d="$root/build/demo/drive-d/SteamLibrary/steamapps/common/Lumivex Orrendale/Lumivex.exe.record"
 for f in "$launch" "$launch_d"; do
-  [ -f "$f" ] && echo "run: the demo game was started from: $(head -n 1 "$f")"
+  [ -f "$f" ] && echo "run: the demo game was started in: $(sed -n 2p "$f")"
 done
 exit $code

@@ -153,6 +153,7 @@ RegistryValue::RegistryValue(HKEY hive, const std::wstring& subKey, const std::w
 
 RegistryValue::~RegistryValue() {
     RegistryKey key;
+    if (kept_) return;
     if (!createdKey_.empty()) {
         const std::wstring parent = parentKey(createdKey_);
         if (parent.empty()) RegDeleteTreeW(hive_, createdKey_.c_str());

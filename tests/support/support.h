@@ -61,8 +61,10 @@ public:
     RegistryValue& operator=(const RegistryValue&) = delete;
     bool set(DWORD type, const void* data, DWORD bytes);
     bool setString(const std::wstring& text, DWORD type = REG_SZ);  // with its terminator
+    void keep() { kept_ = true; }  // the value stays when the owner goes
 
 private:
+    bool kept_ = false;
     HKEY hive_;
     std::wstring subKey_, name_, createdKey_;
     REGSAM view_;
@@ -135,6 +137,7 @@ class SteamWorld {
 public:
     SteamWorld(const std::wstring& root, const std::vector<std::wstring>& libraries);
     std::vector<std::wstring> gameFolders;
+    void keep() { steamPath_.keep(); }  // the demo world outlives its builder
 
 private:
     RegistryValue steamPath_;

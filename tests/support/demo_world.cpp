@@ -1,0 +1,25 @@
+// Builds the demo world that scripts/run.sh shows a newcomer, in the prefix it runs in: Steam in
+// C:\demo\Valve\Steam with a second library on D:, the game in both (the one on D: updated more
+// recently), and the installer with a 4 MiB patch in a downloads folder. Prints the installer's path.
+// Usage: demo_world.exe <installer exe>
+#include <cstdio>
+
+#include "support.h"
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 2) return 2;
+    const std::wstring steam = L"C:\\demo\\Valve\\Steam", library = L"D:\\SteamLibrary";
+    const std::wstring downloads = L"C:\\demo\\Downloads\\Lumivex Patch 1.0.0";
+    support::removeTree(L"C:\\demo");
+    support::removeTree(library);
+    support::SteamWorld world(steam, {steam, library});
+    world.keep();
+    const std::uint64_t day = 864000000000ull, now = 134100000000000000ull;  // FILETIME units; Dec 2025
+    support::setWriteTime(steam + L"\\steamapps\\appmanifest_2468020.acf", now - 40 * day);
+    support::setWriteTime(library + L"\\steamapps\\appmanifest_2468020.acf", now - 2 * day);
+    for (const std::wstring& game : world.gameFolders) support::writeFile(game + L"\\..\\Lumivex.exe.demo", "");
+    support::writeFile(downloads + L"\\patch.rpa", std::string(4 << 20, 'p'));
+    if (!CopyFileW(argv[1], (downloads + L"\\LumivexPatchInstaller.exe").c_str(), FALSE)) return 1;
+    std::printf("%ls\\LumivexPatchInstaller.exe\n", downloads.c_str());
+    return 0;
+}
