@@ -39,15 +39,15 @@ TEST(Machine, RegistryValuesOfEveryTypeAndSize) {
     ScratchFolder s(L"reg");
     EnvironmentVariable variable(L"LUMIVEX_TEST_FOLDER", s.path());
     const std::wstring key = L"Software\\LumivexDetectTest", inner = s.path() + std::wstring(1, L'\0') + L"C:\\x";
-    const struct { DWORD type; std::wstring data; DWORD cut; std::wstring read; } rows[] = {  // cut: bytes short
+    const struct { DWORD type; std::wstring data; DWORD cut; std::wstring read; } rows[] = {  // cut: bytes left off
         {REG_SZ, spelledLikeSteam(s.path()) + L"/", 0, s.path()}, {REG_SZ, L"\"" + s.path() + L"\\\"", 0, s.path()},
-        {REG_SZ, L" \t ", 0, L""}, {REG_SZ, inner, 0, s.path()}, {REG_SZ, L"C:\\Bare", 2, L"C:\\Bare"},
-        {REG_SZ, L"C:\\Bare", 1, L"C:\\Bare"}, {REG_SZ, L"", 2, L""}, {REG_SZ, L"C", 3, L""},
+        {REG_SZ, L" \t ", 0, L""}, {REG_SZ, inner, 0, s.path()}, {REG_SZ, L"C:\\Bare!", 4, L"C:\\Bare"},
+        {REG_SZ, L"C:\\Bare!", 3, L"C:\\Bare!"}, {REG_SZ, L"", 2, L""}, {REG_SZ, L"C", 3, L""},
         {REG_EXPAND_SZ, L"%LUMIVEX_TEST_FOLDER%\\Steam", 0, s / L"Steam"},
         {REG_SZ, L"C:\\%LUMIVEX_TEST_FOLDER%", 0, L"C:\\%LUMIVEX_TEST_FOLDER%"},
         {REG_EXPAND_SZ, L"C:\\%LUMIVEX_UNSET%", 0, L"C:\\%LUMIVEX_UNSET%"}, {REG_DWORD, L"C:", 2, L""},
         {REG_BINARY, s.path(), 0, L""}, {REG_MULTI_SZ, s.path(), 0, L""}, {REG_NONE, s.path(), 0, L""}};
-    for (const auto& row : rows) {
+    for (const auto& row : rows) {  // "!" after the cut: nothing terminates what is stored; an odd byte is one unit
         RegistryValue value(HKEY_CURRENT_USER, key, L"v");
         ASSERT_TRUE(value.set(row.type, row.data.c_str(), DWORD((row.data.size() + 1) * 2 - row.cut)));
         EXPECT_TRUE(pathEqualsNoCase(readRegistryPath(HKEY_CURRENT_USER, key.c_str(), L"v", 0), row.read))
@@ -120,19 +120,19 @@ TEST(Machine, DetectionRanksMergesAndKeepsTheSelection) {
     detectGameFolders(window);
     EXPECT_EQ(ranked(window, s.path()), L"Older Newer Oldest Renamed Bare ");
     window.selectedIndex = static_cast<std::uint32_t>(findCandidate(window.candidates, gameFolderOf(s / L"Newer")));
-    window.destOverride = s / L"Bare";  // a library named on the command line
-    window.manualFolder = spelledLikeSteam(gameFolderOf(s / L"Renamed"));
+    window.destOverride = s / L"Renamed";  // a library named on the command line
+    window.manualFolder = spelledLikeSteam(gameFolderOf(s / L"Bare"));  // chosen: first, found or not
     window.state = Installing;  // a pass during a copy leaves its state but clears progress and status
     window.progressPerMille = 300;
     window.statusMessage = L"x";
     detectGameFolders(window);
-    EXPECT_EQ(ranked(window, s.path()), L"Renamed* Bare* Older Newer Oldest ");
+    EXPECT_EQ(ranked(window, s.path()), L"Bare* Renamed* Older Newer Oldest ");
     EXPECT_EQ(window.selectedIndex, 3u);  // still Newer
     EXPECT_TRUE(window.state == Installing && window.progressPerMille == 0 && window.statusMessage.empty());
     DeleteFileW((gameFolderOf(s / L"Newer") + L"\\archive.rpa").c_str());
     window.state = Failed;
     detectGameFolders(window);
-    EXPECT_EQ(ranked(window, s.path()), L"Renamed* Bare* Older Oldest ");
+    EXPECT_EQ(ranked(window, s.path()), L"Bare* Renamed* Older Oldest ");
     EXPECT_TRUE(window.selectedIndex == 0 && window.state == Ready);
 }
 

@@ -44,7 +44,7 @@ TEST(SteamFiles, LibraryFoldersInEveryShape) {
         {L"block", libraryFoldersVdf({one, s / L"missing", two}), {one, two}},
         {L"flat, BOM", "\xEF\xBB\xBF" + libraryFoldersVdf({one, two}, false), {one, two}},
         {L"ANSI", ansi.substr(0, ansi.rfind('"')) + "\xE4\xFC\"}", {s / L"Spiele\u00e4\u00fc"}},
-        {L"network path, file", libraryFoldersVdf({L"\\\\server\\share", s / L"file"}), {}},
+        {L"no drive letter, file", libraryFoldersVdf({L"\\\\server\\share", L"\\\\?\\" + one, s / L"file"}), {}},
         {L"unterminated", cut, {two}}, {L"NUL in the value", cut + std::string(1, '\0') + "junk\"}", {two}},
         {L"UTF-16", utf16, {}}, {L"UTF-16, BOM", "\xFF\xFE" + utf16, {}},
         {L"16 MiB", flat + big, {two}}, {L"16 MiB + 1", flat + big + " ", {}},
