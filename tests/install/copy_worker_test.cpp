@@ -179,6 +179,7 @@ TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
         {true, false, {}, Nothing, Complete, 0, {}, 0, NewPatch},
         {false, false, {}, Nothing, Complete, 0, {}, 0, NewPatch},
         {true, false, {}, HeldOpen, Failed, W, T::patchInUse, ERROR_SHARING_VIOLATION, OldPatch},
+        {true, true, {}, HeldOpen, Failed, W, T::patchInUse, ERROR_SHARING_VIOLATION, OldPatch},  // bar short of 1000
         {true, false, {}, FolderGone, Failed, E, T::copyFailed, ERROR_PATH_NOT_FOUND, NoPatch},
         {true, true, {-1, 0, 10}, Nothing, Failed, E, T::copyFailed, ERROR_WRITE_FAULT, OldPatch},
         {false, true, {-1, 0, 10}, Nothing, Failed, E, T::copyFailed, ERROR_WRITE_FAULT, NoPatch},

@@ -50,8 +50,7 @@ TEST(DecideInstall, EachStateAndFact) {
 }
 
 TEST(DecideLaunch, SelectionExecutableAndTheShellsAnswer) {
-    using A = LaunchAttempt;
-    using S = LaunchStep;
+    using A = LaunchAttempt;  using S = LaunchStep;
     const struct { LaunchFacts facts; LaunchDecision expected; } rows[] = {
         {{false, true, A::NotYet}, {S::Nothing}}, {{false, false, A::Failed}, {S::Nothing}},
         {{true, false, A::NotYet}, {S::Warn, TextSlot::gameExeNotFound, MB_ICONWARNING}},
