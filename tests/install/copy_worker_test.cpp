@@ -1,272 +1,324 @@
+// The copy of patch.rpa on a real, hidden installer window: the pre-flight checks, every way a
+// copy ends, cancel, closing during a copy, the restart as administrator and the game's launch.
 #include <gtest/gtest.h>
-
 #include <algorithm>
-
-#include "install/copy_worker.h"
+#include <functional>
+#include <optional>
+#include "app/startup.h"
 #include "install/error_text.h"
 #include "install/preflight.h"
-#include "install_fixture.h"
+#include "support.h"
+#include "ui/layout.h"
+#include "ui/main_window.h"
 
-using namespace install_testing;
-using testing_support::BoxWatcher;
-using testing_support::ScratchFolder;
+using support::exists;
+using support::readFile;
 
 namespace {
-// A big file written fast: sparse, with a marker naming its offset every MiB and at the end.
-bool writeMarkedFile(const std::wstring& path, std::uint64_t size) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD ignored = 0;
-    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
-    bool ok = true;
-    for (std::uint64_t offset = 0; offset < size && ok; offset += 1024 * 1024) {
-        char marker[32];
-        int length = snprintf(marker, sizeof marker, "@%llu#", static_cast<unsigned long long>(offset));
-        LARGE_INTEGER at;
-        at.QuadPart = static_cast<LONGLONG>(offset);
-        DWORD written = 0;
-        ok = SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && WriteFile(file, marker, length, &written, nullptr);
-    }
-    LARGE_INTEGER end;
-    end.QuadPart = static_cast<LONGLONG>(size - 4);
-    DWORD written = 0;
-    ok = ok && SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && WriteFile(file, "END!", 4, &written, nullptr);
-    CloseHandle(file);
-    return ok;
+constexpr size_t kChunk = 64 * 1024, MiB = 1024 * 1024;
+constexpr int kAfterEnd = 1000;  // the stand-in's moment once the whole copy is written
+
+std::string pattern(size_t size, int seed) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = char((i * 131 + seed) % 251);
+    return bytes;
 }
 
-bool sameBytes(const std::wstring& a, const std::wstring& b) {
-    HANDLE first = CreateFileW(a.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    HANDLE second = CreateFileW(b.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    bool same = first != INVALID_HANDLE_VALUE && second != INVALID_HANDLE_VALUE;
-    std::vector<char> bufferA(1 << 22), bufferB(1 << 22);
-    while (same) {
-        DWORD gotA = 0, gotB = 0;
-        same = ReadFile(first, bufferA.data(), static_cast<DWORD>(bufferA.size()), &gotA, nullptr) &&
-               ReadFile(second, bufferB.data(), static_cast<DWORD>(bufferB.size()), &gotB, nullptr) && gotA == gotB &&
-               std::equal(bufferA.begin(), bufferA.begin() + gotA, bufferB.begin());
-        if (gotA == 0) break;
+// Wine 8's CopyFileExW never calls the progress routine and cannot be cancelled. The stand-in
+// keeps Windows' contract: the routine before the first chunk and after each; PROGRESS_CANCEL
+// or *cancel end the copy with ERROR_REQUEST_ABORTED; a failed copy deletes its destination.
+// The plan: the callback at which the copy fails with `error`, the bytes left out of a copy that claims
+// success, the callback before which the player cancels, what runs on the worker before callback n.
+struct Plan {
+    Plan(int f = -1, DWORD e = 0, size_t s = 0, int c = -1, std::function<void(int)> a = {})
+        : failAt(f), error(e), shortBy(s), cancelAt(c), atCallback(std::move(a)) {}
+    int failAt; DWORD error; size_t shortBy; int cancelAt; std::function<void(int)> atCallback;
+} plan;
+
+BOOL WINAPI standInCopy(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE routine, LPVOID data, LPBOOL cancel, DWORD) {
+    const std::string bytes = readFile(from);
+    HANDLE out = CreateFileW(to, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return FALSE;
+    const size_t total = bytes.size() - std::min(plan.shortBy, bytes.size());
+    size_t done = 0;
+    DWORD error = 0, wrote = 0;
+    for (int n = 0; !error; ++n, done += error ? 0 : wrote) {
+        if (plan.atCallback) plan.atCallback(n);
+        if (n == plan.cancelAt) InterlockedExchange(&static_cast<InstallJob*>(data)->cancelRequested, 1);
+        LARGE_INTEGER size{}, moved{};
+        size.QuadPart = LONGLONG(bytes.size()), moved.QuadPart = LONGLONG(done);
+        if (n == plan.failAt) error = plan.error;
+        else if (*cancel || routine(size, moved, size, moved, 1, n ? CALLBACK_CHUNK_FINISHED : CALLBACK_STREAM_SWITCH,
+                                    nullptr, out, data) == PROGRESS_CANCEL)
+            error = ERROR_REQUEST_ABORTED;
+        else if (done == total) break;
+        else if (!WriteFile(out, bytes.data() + done, DWORD(std::min(kChunk, total - done)), &wrote, nullptr))
+            error = GetLastError();
     }
-    if (first != INVALID_HANDLE_VALUE) CloseHandle(first);
-    if (second != INVALID_HANDLE_VALUE) CloseHandle(second);
-    return same;
+    CloseHandle(out);
+    if (error) DeleteFileW(to);
+    else if (plan.atCallback) plan.atCallback(kAfterEnd);
+    if (!error && plan.cancelAt == kAfterEnd) InterlockedExchange(&static_cast<InstallJob*>(data)->cancelRequested, 1);
+    SetLastError(error);
+    return !error;
 }
 
-struct CopySetup {
-    ScratchFolder root{L"copy"};
-    GameLayout layout = makeLayout(root.path());
+struct UseStandIn {
+    explicit UseStandIn(Plan with) { plan = std::move(with), setCopyFileFunction(&standInCopy); }
+    ~UseStandIn() { setCopyFileFunction(nullptr), plan = Plan{}; }
+};
+enum Left { OldPatch, NewPatch, NoPatch };
+// A game folder (in `library`, else the scratch folder) with an older patch.rpa and Lumivex.exe above
+// it; the installer's folder with its exe and the patch (both exes the stand-in); a hidden installer
+// window (language 1) with that game folder selected.
+struct World {
+    support::ScratchFolder scratch{L"install"};
+    std::wstring gameRoot, game, target, app = scratch / L"app", patch = app + L"\\patch.rpa";
+    std::string older;
+    MainWindow record;
+    World(const std::string& patchBytes, std::string old = "older patch", const std::wstring& library = L"")
+        : gameRoot((library.empty() ? scratch.path() : library) + L"\\Lumivex Orrendale"), game(gameRoot + L"\\game"),
+          target(game + L"\\patch.rpa"), older(std::move(old)) {
+        support::writeFile(game + L"\\archive.rpa", "RPA-3.0"), support::writeFile(target, older);
+        support::writeFile(patch, patchBytes);
+        record.exePath = app + L"\\LumivexPatchInstaller.exe";
+        for (const std::wstring& exe : {record.exePath, gameRoot + L"\\Lumivex.exe"})
+            CopyFileW(support::buildPath(L"tests\\stand_in.exe").c_str(), exe.c_str(), FALSE);
+        record.hInstance = GetModuleHandleW(nullptr), record.language = 1, record.appFolder = app;
+        record.patchPath = patch, record.candidates.push_back(GameCandidate{game});
+        registerMainWindowClass(record.hInstance), createMainWindow(record, WindowRect{0, 0, 920, 620});
+    }
+    ~World() {
+        if (record.hwnd) DestroyWindow(record.hwnd);
+        destroyMainWindowRecord(record);
+        MSG msg;  // the window's end posts WM_QUIT, which would end the next message box at once
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) continue;
+        support::removeTree(gameRoot);
+    }
+    // The worker started as startInstall starts it, with the placement chosen here.
+    void copy(bool beside) {
+        record.copyJob = std::make_unique<InstallJob>();
+        record.copyJob->window = record.hwnd, record.copyJob->sourcePath = patch;
+        record.copyJob->destPath = target, record.copyJob->beside = beside;
+        record.workerThread.reset(CreateThread(nullptr, 0, &copyWorker, record.copyJob.get(), 0, nullptr));
+        record.state = Installing;
+    }
+    bool ended() { return support::pumpUntil([&] { return record.state != Installing; }); }
+    void expectLeft(Left left) const {
+        EXPECT_FALSE(exists(target + kPartialSuffix));
+        EXPECT_TRUE(left == NoPatch ? !exists(target) : readFile(target) == (left ? readFile(patch) : older));
+    }
+    // The state, and the one box (icon, lead text, the error's text at its end) or none.
+    void expectShown(const support::BoxWatcher& boxes, InstallerState state, UINT icon = 0,
+                     TextSlot lead = TextSlot::windowTitle, DWORD error = 0) const {
+        EXPECT_EQ(record.state, state);
+        EXPECT_EQ(record.statusMessage.empty(), state != Failed);
+        ASSERT_EQ(boxes.boxes.size(), icon ? 1u : 0u);
+        if (!icon) return;
+        const std::wstring& text = boxes.boxes[0].text;
+        const std::wstring head = textsFor(1)[lead], tail = error ? systemErrorText(error) : L"";
+        EXPECT_EQ(boxes.boxes[0].caption, textsFor(1)[TextSlot::windowTitle]);
+        EXPECT_EQ(boxes.boxes[0].style, UINT((lead == TextSlot::notWritableRestartAdmin ? MB_YESNO : MB_OK) | icon));
+        EXPECT_EQ(text.substr(0, head.size()), head);
+        EXPECT_EQ(text.substr(text.size() - std::min(text.size(), tail.size())), tail) << support::utf8(text);
+        EXPECT_TRUE(state != Failed || lead == TextSlot::notWritableRestartAdmin || record.statusMessage == text);
+    }
 };
 
-void startWith(TestWindow& window, const GameLayout& layout) {
-    useLayout(window.record, layout);
-    startInstall(window.record);
+// The command line and the working folder the stand-in recorded, once it has run.
+std::pair<std::wstring, std::wstring> recordOf(const std::wstring& exe) {
+    const std::wstring record = exe + L".record";
+    if (!support::pumpUntil([&] { return exists(record); }, 20000)) return {};
+    const std::string bytes = readFile(record);
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), text.data(), int(text.size())));
+    const size_t cut = text.find(L'\n');
+    return {text.substr(0, cut), text.substr(cut + 1, text.find(L'\n', cut + 1) - cut - 1)};
 }
 
-std::vector<MSG> takeProgressMessages(HWND hwnd) {
-    std::vector<MSG> taken;
-    MSG msg;
-    while (PeekMessageW(&msg, hwnd, WM_APP_COPY_PROGRESS, WM_APP_COPY_PROGRESS, PM_REMOVE)) taken.push_back(msg);
-    return taken;
+bool sameFolder(const std::wstring& a, const std::wstring& b) {
+    return pathEqualsNoCase(normalizePath(a), normalizePath(b));
 }
 }  // namespace
 
-TEST(RealCopy, SmallPatchReplacesAnOlderLargerOne) {
-    CopySetup setup;
-    std::string patch = patternBytes(300 * 1024 + 17, 3);
-    testing_support::writeFile(setup.layout.patchPath, patch);
-    testing_support::writeFile(setup.layout.destination, patternBytes(900 * 1024, 4));
-    TestWindow window;
-    BoxWatcher boxes;
-    startWith(window, setup.layout);
-    ASSERT_EQ(window.record.state, Installing);
-    ASSERT_TRUE(window.waitForCopyEnd());
-    EXPECT_EQ(window.record.state, Complete);
-    EXPECT_EQ(window.record.progressPerMille, 1000);
-    EXPECT_TRUE(window.record.targetHasPatch);
-    EXPECT_EQ(window.doneMessages, 1);
-    EXPECT_EQ(testing_support::readFile(setup.layout.destination), patch);
-    EXPECT_EQ(testing_support::readFile(setup.layout.patchPath), patch);
-    EXPECT_TRUE(boxes.boxes().empty());
-    // Nothing but the patch was added to the game folder.
-    std::vector<std::wstring> names = listFolder(setup.layout.gameFolder);
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::wstring>{L"archive.rpa", L"patch.rpa"}));
-}
-
-TEST(RealCopy, OneGibibytePatchArrivesByteForByte) {
-    CopySetup setup;
-    const std::uint64_t size = 1024ull * 1024 * 1024;
-    ASSERT_TRUE(writeMarkedFile(setup.layout.patchPath, size));
-    TestWindow window;
-    BoxWatcher boxes;
-    DWORD started = GetTickCount();
-    startWith(window, setup.layout);
-    ASSERT_EQ(window.record.state, Installing);
-    ASSERT_TRUE(window.waitForCopyEnd(300000));
-    DWORD elapsed = GetTickCount() - started;
-    EXPECT_EQ(window.record.state, Complete);
-    EXPECT_EQ(fileSize(setup.layout.destination), size);
-    EXPECT_TRUE(sameBytes(setup.layout.patchPath, setup.layout.destination));
-    EXPECT_LE(window.progress.size(), 1001u);
-    EXPECT_TRUE(boxes.boxes().empty());
-    RecordProperty("copy_ms", static_cast<int>(elapsed));
-    DeleteFileW(setup.layout.destination.c_str());
-    DeleteFileW(setup.layout.patchPath.c_str());
-}
-
-TEST(RealCopy, DestinationHeldOpenByTheGameIsInUse) {
-    CopySetup setup;
-    testing_support::writeFile(setup.layout.patchPath, patternBytes(200000, 5));
-    testing_support::writeFile(setup.layout.destination, "the game has this open");
-    HANDLE held = CreateFileW(setup.layout.destination.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    TestWindow window;
-    BoxWatcher boxes;
-    startWith(window, setup.layout);
-    ASSERT_TRUE(window.waitForCopyEnd());
-    CloseHandle(held);
-    EXPECT_EQ(window.record.state, Failed);
-    std::wstring expected = L"The patch is in use. Close the game and any program using it, then try again. " +
-                            systemErrorText(ERROR_SHARING_VIOLATION);
-    EXPECT_EQ(window.record.statusMessage, expected);
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text, expected);
-    EXPECT_EQ(boxes.boxes()[0].caption, englishText(TextSlot::windowTitle));
-    EXPECT_EQ(boxes.boxes()[0].style(), static_cast<UINT>(MB_OK | MB_ICONWARNING));
-    EXPECT_EQ(testing_support::readFile(setup.layout.destination), "the game has this open");
-}
-
-TEST(CopyProgress, PostsOnlyChangesAndStopsOnCancel) {
-    TestWindow window;
-    InstallJob job;
-    job.window = window.hwnd();
-    LARGE_INTEGER total, done, zero{};
-    auto call = [&](LONGLONG t, LONGLONG d) {
-        total.QuadPart = t;
-        done.QuadPart = d;
-        return copyProgress(total, done, zero, zero, 1, CALLBACK_CHUNK_FINISHED, nullptr, nullptr, &job);
+// The real startInstall: the patch's facts, and a patch that already is the game folder's own
+// (state Installing: a copy started).
+TEST(StartInstall, PatchFactsAndTheSameFileReachedOtherwise) {
+    enum Patch { Beside, Missing, OtherSpelling, ThroughDrive };
+    const struct { Patch patch; std::string bytes; InstallerState state; UINT icon; Left left; } rows[] = {
+        {Missing, "x", Ready, 0, OldPatch}, {Beside, "", Ready, MB_ICONWARNING, OldPatch},
+        {Beside, "older patch", Installing, 0, NewPatch},  // the same bytes in another file
+        {OtherSpelling, "x", Complete, 0, OldPatch}, {ThroughDrive, "x", Complete, 0, OldPatch},
     };
-    EXPECT_EQ(call(3000, 0), static_cast<DWORD>(PROGRESS_CONTINUE));
-    EXPECT_EQ(call(3000, 2), static_cast<DWORD>(PROGRESS_CONTINUE));   // still 0
-    EXPECT_EQ(call(3000, 1500), static_cast<DWORD>(PROGRESS_CONTINUE));
-    EXPECT_EQ(call(3000, 1501), static_cast<DWORD>(PROGRESS_CONTINUE));  // still 500
-    EXPECT_EQ(call(3000, 9000), static_cast<DWORD>(PROGRESS_CONTINUE));  // clamped to 1000
-    EXPECT_EQ(call(0, 0), static_cast<DWORD>(PROGRESS_CONTINUE));        // no size: 0
-    EXPECT_EQ(call(-5, 100), static_cast<DWORD>(PROGRESS_CONTINUE));     // still 0
-    // Large files: the product is taken in 64 bits.
-    EXPECT_EQ(call(6ll << 30, 3ll << 30), static_cast<DWORD>(PROGRESS_CONTINUE));
-    InterlockedExchange(&job.cancelRequested, 1);
-    EXPECT_EQ(call(6ll << 30, 4ll << 30), static_cast<DWORD>(PROGRESS_CANCEL));
-    std::vector<MSG> posted = takeProgressMessages(window.hwnd());
-    std::vector<WPARAM> values;
-    for (const MSG& msg : posted) {
-        values.push_back(msg.wParam);
-        EXPECT_EQ(msg.lParam, 0);
+    for (const auto& r : rows) {
+        World w(r.bytes);
+        std::optional<support::MountedDrive> drive;
+        if (r.patch == Missing) DeleteFileW(w.patch.c_str());
+        if (r.patch == OtherSpelling) w.record.patchPath = w.scratch / L"Lumivex Orrendale\\.\\GAME/x\\..\\patch.rpa";
+        if (r.patch == ThroughDrive) drive.emplace(w.scratch.path(), DRIVE_FIXED);
+        if (drive) w.record.patchPath = drive->root() + L"Lumivex Orrendale\\game\\patch.rpa";
+        support::BoxWatcher boxes;
+        startInstall(w.record);
+        EXPECT_EQ(w.record.state, r.state) << r.patch;
+        ASSERT_TRUE(w.ended());
+        w.expectShown(boxes, r.state == Installing ? Complete : r.state, r.icon, TextSlot::patchEmpty);
+        w.expectLeft(r.left);
     }
-    EXPECT_EQ(values, (std::vector<WPARAM>{0, 500, 1000, 0, 500}));
 }
 
-TEST(StandInCopy, SmallCopyReportsEachChangeThenCompletes) {
-    CopySetup setup;
-    std::string patch = patternBytes(3 * StandInCopy::kChunk, 9);
-    testing_support::writeFile(setup.layout.patchPath, patch);
-    StandInCopy copy;
-    UseStandIn use(copy);
-    TestWindow window;
-    startWith(window, setup.layout);
-    ASSERT_TRUE(window.waitForCopyEnd());
-    // The copy goes beside patch.rpa; the bar ends only once it has taken patch.rpa's place.
-    EXPECT_EQ(window.progress, (std::vector<int>{0, 333, 666, 999}));
-    EXPECT_EQ(window.record.progressPerMille, 1000);
-    EXPECT_EQ(copy.callbacks.load(), 4);
-    EXPECT_EQ(window.record.state, Complete);
-    EXPECT_EQ(testing_support::readFile(setup.layout.destination), patch);
-}
-
-TEST(StandInCopy, LargeCopyPostsAtMost1000RisingValues) {
-    CopySetup setup;
-    const size_t size = 100 * 1024 * 1024 + 12345;
-    testing_support::writeFile(setup.layout.patchPath, patternBytes(size, 11));
-    StandInCopy copy;
-    UseStandIn use(copy);
-    TestWindow window;
-    startWith(window, setup.layout);
-    ASSERT_TRUE(window.waitForCopyEnd(120000));
-    EXPECT_GT(copy.callbacks.load(), 1600);
-    EXPECT_EQ(window.progress.size(), 1000u);
-    EXPECT_TRUE(std::is_sorted(window.progress.begin(), window.progress.end()));
-    EXPECT_EQ(std::adjacent_find(window.progress.begin(), window.progress.end()), window.progress.end());
-    EXPECT_EQ(window.progress.front(), 0);
-    EXPECT_EQ(window.progress.back(), 999);
-    EXPECT_EQ(window.record.state, Complete);
-    EXPECT_TRUE(sameBytes(setup.layout.patchPath, setup.layout.destination));
-}
-
-// How a failed copy is shown: an error during the copy, a copy that claims success but is short
-// (0x1D, a write fault), and a lock violation at the start, which is the in-use warning too.
-TEST(StandInCopy, FailuresShowTheirTextAndBox) {
-    const std::wstring copyFailed = L"Copy failed: ";
+// Each end of a copy: the real CopyFileExW for the whole copy, the copy over the old file, the
+// game holding patch.rpa open and the folder gone; the stand-in for failures within the copy.
+TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
+    enum Setup { Nothing, HeldOpen, FolderGone };
+    const UINT W = MB_ICONWARNING, E = MB_ICONERROR;
+    using T = TextSlot;
     const struct {
-        int failAt;
-        DWORD failAtStart;
-        bool shortDestination;
-        std::wstring text;
-        UINT icon;
+        bool beside, standIn; Plan plan; Setup setup;
+        InstallerState state; UINT icon; TextSlot lead; DWORD error; Left left;
     } rows[] = {
-        {4, 0, false, copyFailed + systemErrorText(ERROR_DISK_FULL), MB_ICONERROR},
-        {-1, 0, true, copyFailed + systemErrorText(ERROR_WRITE_FAULT), MB_ICONERROR},
-        {-1, ERROR_LOCK_VIOLATION, false,
-         englishText(TextSlot::patchInUse) + L" " + systemErrorText(ERROR_LOCK_VIOLATION), MB_ICONWARNING},
+        {true, false, {}, Nothing, Complete, 0, {}, 0, NewPatch},
+        {false, false, {}, Nothing, Complete, 0, {}, 0, NewPatch},
+        {true, false, {}, HeldOpen, Failed, W, T::patchInUse, ERROR_SHARING_VIOLATION, OldPatch},
+        {true, true, {}, HeldOpen, Failed, W, T::patchInUse, ERROR_SHARING_VIOLATION, OldPatch},  // bar short of 1000
+        {true, false, {}, FolderGone, Failed, E, T::copyFailed, ERROR_PATH_NOT_FOUND, NoPatch},
+        {true, true, {-1, 0, 10}, Nothing, Failed, E, T::copyFailed, ERROR_WRITE_FAULT, OldPatch},
+        {false, true, {-1, 0, 10}, Nothing, Failed, E, T::copyFailed, ERROR_WRITE_FAULT, NoPatch},
+        {true, true, {2, ERROR_DISK_FULL}, Nothing, Failed, E, T::copyFailed, ERROR_DISK_FULL, OldPatch},
+        {false, true, {2, ERROR_HANDLE_DISK_FULL}, Nothing, Failed, E, T::copyFailed, ERROR_HANDLE_DISK_FULL, NoPatch},
+        {true, true, {1, ERROR_LOCK_VIOLATION}, Nothing, Failed, W, T::patchInUse, ERROR_LOCK_VIOLATION, OldPatch},
+        {true, true, {1, ERROR_PRIVILEGE_NOT_HELD}, Nothing, Failed, W, T::notWritableRestartAdmin, 0, OldPatch},
+        {true, true, {0, ERROR_REQUEST_ABORTED}, Nothing, Cancelled, 0, {}, 0, OldPatch},
+        // Cancel before each callback, once together with a failure, and once after the copy is whole.
+        {true, true, {-1, 0, 0, 0}, Nothing, Cancelled, 0, {}, 0, OldPatch},
+        {true, true, {-1, 0, 0, 1}, Nothing, Cancelled, 0, {}, 0, OldPatch},
+        {true, true, {-1, 0, 0, 3}, Nothing, Cancelled, 0, {}, 0, OldPatch},
+        {true, true, {-1, 0, 0, 6}, Nothing, Cancelled, 0, {}, 0, OldPatch},
+        {true, true, {2, ERROR_DISK_FULL, 0, 2}, Nothing, Cancelled, 0, {}, 0, OldPatch},
+        {true, true, {-1, 0, 0, kAfterEnd}, Nothing, Complete, 0, {}, 0, NewPatch},
     };
-    for (const auto& row : rows) {
-        CopySetup setup;
-        testing_support::writeFile(setup.layout.patchPath, patternBytes(10 * StandInCopy::kChunk + 3, 15));
-        StandInCopy copy;
-        copy.failAt = row.failAt;
-        copy.failError = ERROR_DISK_FULL;
-        copy.failAtStart = row.failAtStart;
-        copy.shortDestination = row.shortDestination;
-        UseStandIn use(copy);
-        TestWindow window;
-        BoxWatcher boxes;
-        startWith(window, setup.layout);
-        ASSERT_TRUE(window.waitForCopyEnd());
-        EXPECT_EQ(window.record.state, Failed);
-        EXPECT_EQ(window.record.statusMessage, row.text);
-        EXPECT_FALSE(window.record.targetHasPatch);
-        ASSERT_EQ(boxes.boxes().size(), 1u);
-        EXPECT_EQ(boxes.boxes()[0].text, row.text);
-        EXPECT_EQ(boxes.boxes()[0].style(), static_cast<UINT>(MB_OK | row.icon));
+    for (const auto& r : rows) {
+        SCOPED_TRACE(&r - rows);
+        World w(pattern(5 * kChunk + 3, 2), pattern(7 * kChunk, 9));
+        std::optional<UseStandIn> use;
+        if (r.standIn) use.emplace(r.plan);
+        FileHandle held(r.setup == HeldOpen ? CreateFileW(w.target.c_str(), GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0)
+                                            : INVALID_HANDLE_VALUE);
+        if (r.setup == FolderGone) support::removeTree(w.game);
+        support::BoxWatcher boxes(IDNO);
+        w.copy(r.beside);
+        ASSERT_TRUE(w.ended());
+        held.reset();
+        w.expectShown(boxes, r.state, r.icon, r.lead, r.error);
+        w.expectLeft(r.left);
+        EXPECT_EQ(w.record.progressPerMille == 1000, r.state == Complete);
+        EXPECT_EQ(exists(w.game), r.setup != FolderGone);  // never made by the installer
     }
-    EXPECT_EQ(rows[1].text.substr(rows[1].text.size() - 13), L" (0x0000001D)");
 }
 
-TEST(StopWorker, JoinsARunningWorkerBeforeFreeingItsJob) {
-    CopySetup setup;
-    testing_support::writeFile(setup.layout.patchPath, patternBytes(200 * StandInCopy::kChunk, 17));
-    StandInCopy copy;
-    copy.pauseAt = 5;
-    copy.sleepAfterCancelMs = 400;
-    UseStandIn use(copy);
-    TestWindow window;
-    startWith(window, setup.layout);
-    ASSERT_EQ(WaitForSingleObject(copy.paused, 20000), WAIT_OBJECT_0);
-    SetEvent(copy.resume);
-    DWORD before = GetTickCount();
-    stopWorker(window.record);
-    DWORD waited = GetTickCount() - before;
-    // The worker was still inside the copy when asked; stopWorker came back only after it ended.
-    EXPECT_TRUE(copy.returned.load());
-    EXPECT_GE(waited, 350u);
-    EXPECT_EQ(window.record.copyJob, nullptr);
-    EXPECT_FALSE(window.record.workerThread);
-    EXPECT_LT(copy.callbacks.load(), 200);
-    // Its end message finds no job: nothing changes, no box.
-    BoxWatcher boxes;
-    window.validate();
-    testing_support::pumpUntil([&] { return window.doneMessages == 1; }, 5000);
-    EXPECT_EQ(window.doneMessages, 1);
-    EXPECT_EQ(window.record.state, Installing);
-    EXPECT_TRUE(boxes.boxes().empty());
-    stopWorker(window.record);  // nothing left to stop
+// The window closed during a copy asks first: Yes closes and the copy stops (with no cancel of
+// ours), No goes on copying.
+TEST(CloseDuringCopy, YesStopsTheCopyNoKeepsIt) {
+    for (int answer : {IDYES, IDNO}) {
+        World w(pattern(6 * kChunk, 4));
+        const HWND hwnd = w.record.hwnd;
+        UseStandIn use({-1, 0, 0, -1, [&](int n) { n == 2 ? void(SendMessageW(hwnd, WM_CLOSE, 0, 0)) : void(); }});
+        support::BoxWatcher boxes(answer);
+        startInstall(w.record);
+        ASSERT_TRUE(support::pumpUntil([&] { return !boxes.boxes.empty(); }));
+        ASSERT_TRUE(answer == IDNO ? w.ended() : !WaitForSingleObject(w.record.workerThread.get(), 20000));
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].text, textsFor(1)[TextSlot::confirmCancelExit]);
+        EXPECT_EQ(boxes.boxes[0].style, UINT(MB_YESNO | MB_ICONWARNING));
+        EXPECT_EQ(IsWindow(hwnd) != FALSE, answer == IDNO);
+        w.expectLeft(answer == IDNO ? NewPatch : OldPatch);
+    }
+}
+
+// Replacing patch.rpa is refused (a folder of that name: Windows and Wine both answer 5; Wine as root
+// writes any read-only file or folder): Yes to the restart as administrator starts the installer's
+// exe from its folder with the language and the game folder and closes this one; No stays Failed.
+TEST(AccessDenied, AskedToRestartYesRestartsNoStaysFailed) {
+    for (int answer : {IDNO, IDYES}) {
+        World w(pattern(200000, 5));
+        DeleteFileW(w.target.c_str()), support::makeFolders(w.target);
+        const HWND hwnd = w.record.hwnd;
+        support::BoxWatcher boxes(answer);
+        startInstall(w.record);
+        ASSERT_TRUE(w.ended());
+        w.expectShown(boxes, Failed, MB_ICONWARNING, TextSlot::notWritableRestartAdmin);
+        EXPECT_EQ(w.record.statusMessage,
+                  std::wstring(textsFor(1)[TextSlot::copyFailed]) + L": " + systemErrorText(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(IsWindow(hwnd) != FALSE, answer == IDNO);
+        EXPECT_FALSE(exists(w.target + kPartialSuffix));
+        if (answer == IDNO) continue;
+        const auto [commandLine, folder] = recordOf(w.record.exePath);
+        const CommandLineOptions options = parseCommandLine(commandLine.c_str());
+        EXPECT_TRUE(options.languageGiven && options.language == 1) << support::utf8(commandLine);
+        EXPECT_TRUE(sameFolder(options.destOverride, w.game)) << support::utf8(commandLine);
+        EXPECT_TRUE(sameFolder(folder, w.app)) << support::utf8(folder);
+    }
+}
+
+// Input made before the copy ended reaches the window after the end (posted messages go first):
+// it is ignored. The same input made afterwards starts Lumivex.exe above the game folder, in that
+// folder, and closes the installer (Escape only closes it).
+TEST(EarlyInput, IgnoredThenTheGameStartsAndTheInstallerCloses) {
+    for (WPARAM key : {WPARAM(VK_RETURN), WPARAM(VK_ESCAPE), WPARAM(0)}) {
+        World w(pattern(2 * kChunk, 6));
+        const HWND hwnd = w.record.hwnd;
+        RECT client{};  // the main button's centre
+        GetClientRect(hwnd, &client);
+        const float scale = renderScale(hwnd, client.right, client.bottom);
+        const POINT button = support::centreOf(
+            computeLayout(client.right / scale, client.bottom / scale, Complete).primaryButton, scale);
+        auto input = [&] { key ? support::pressKey(hwnd, key) : support::clickAt(hwnd, button.x, button.y); };
+        UseStandIn use({-1, 0, 0, -1, [&](int n) {  // the input, then a later tick for the copy's end
+                            if (n == kAfterEnd) input();
+                            for (DWORD t = GetTickCount(); n == kAfterEnd && GetTickCount() - t < 20;) SwitchToThread();
+                        }});
+        startInstall(w.record);
+        ASSERT_EQ(WaitForSingleObject(w.record.workerThread.get(), 20000), WAIT_OBJECT_0);
+        MSG msg;
+        while (PeekMessageW(&msg, hwnd, WM_APP_COPY_PROGRESS, WM_APP_COPY_DONE, PM_REMOVE)) DispatchMessageW(&msg);
+        ASSERT_EQ(w.record.state, Complete);
+        support::pumpUntil([&] { return !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); });
+        EXPECT_TRUE(IsWindow(hwnd)) << key;
+        EXPECT_FALSE(exists(w.gameRoot + L"\\Lumivex.exe.record")) << key;
+        input();
+        EXPECT_TRUE(support::pumpUntil([&] { return !IsWindow(hwnd); })) << key;
+        if (key == VK_ESCAPE) continue;
+        const std::wstring folder = recordOf(w.gameRoot + L"\\Lumivex.exe").second;
+        EXPECT_TRUE(sameFolder(folder, w.gameRoot)) << support::utf8(folder);
+    }
+}
+
+// A real small drive (a tmpfs that system_tests.sh mounts, as a drive letter): the room rule against
+// its free space, and the disk filling up under a copy beside or over the old patch (over: the patch's
+// size less the free space).
+TEST(SmallDrive, RoomAndDiskFull) {
+    const std::wstring disk = support::env(L"LUMIVEX_SMALL_DISK");
+    if (disk.empty()) GTEST_SKIP() << "needs the tmpfs of system_tests.sh";
+    support::MountedDrive drive(support::fromUnix(disk), DRIVE_FIXED);
+    ASSERT_TRUE(drive.ok());
+    enum How { Check, CopyBeside, CopyInPlace };
+    const std::int64_t M = MiB, E = MB_ICONERROR;
+    const struct { How how; std::int64_t over; InstallerState state; UINT icon; TextSlot lead; DWORD error; Left left; }
+        rows[] = {
+            {Check, -8 * M - 4096, Complete, 0, {}, 0, NewPatch},
+            {Check, -8 * M + M / 2, Complete, 0, {}, 0, NewPatch},  // only over the old patch
+            {Check, -7 * M + 4096, Failed, E, TextSlot::notEnoughSpace, 0, OldPatch},
+            {CopyBeside, M, Failed, E, TextSlot::copyFailed, ERROR_DISK_FULL, OldPatch},
+            {CopyInPlace, 2 * M, Failed, E, TextSlot::copyFailed, ERROR_DISK_FULL, NoPatch},
+        };
+    for (const auto& r : rows) {
+        World w("", pattern(MiB, 8), drive.root() + L"lib");
+        ULARGE_INTEGER free{};
+        ASSERT_TRUE(GetDiskFreeSpaceExW(drive.root().c_str(), &free, nullptr, nullptr));
+        support::writeFile(w.patch, pattern(size_t(std::int64_t(free.QuadPart) + r.over), 10));
+        support::BoxWatcher boxes;
+        r.how == Check ? startInstall(w.record) : w.copy(r.how == CopyBeside);
+        ASSERT_TRUE(w.ended()) << r.how;
+        w.expectShown(boxes, r.state, r.icon, r.lead, r.error);
+        w.expectLeft(r.left);
+    }
 }
