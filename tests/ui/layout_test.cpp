@@ -1,190 +1,167 @@
-// Geometry, scale, hit test and size text of the installer screen: pure functions, no window.
+// The two windows' decisions as tables (which button reacts where, which key picks which
+// language) and the installer screen's pixels rendered off-screen, with and without the kept picture.
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <cstring>
+#include <memory>
 
+#include "app/language_window.h"
+#include "support.h"
 #include "ui/layout.h"
-#include "ui/main_window.h"
+#include "ui/palette.h"
 
 namespace {
 
-void expectRect(const LayoutRect& r, float left, float top, float width, float height) {
-    EXPECT_NEAR(r.left, left, 0.01f);
-    EXPECT_NEAR(r.top, top, 0.01f);
-    EXPECT_NEAR(r.width, width, 0.01f);
-    EXPECT_NEAR(r.height, height, 0.01f);
-}
+struct GdiplusAndCom : ::testing::Environment {
+    std::unique_ptr<GdiplusSession> gdiplus;
+    void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), gdiplus = std::make_unique<GdiplusSession>(); }
+    void TearDown() override { gdiplus.reset(), CoUninitialize(); }
+};
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new GdiplusAndCom);
 
-LayoutRect centreOf(const LayoutRect& r) { return {r.left + r.width / 2, r.top + r.height / 2, 0, 0}; }
-
-MainWindow windowWith(InstallerState state, size_t candidates, bool patchPresent) {
+MainWindow screen(InstallerState state, bool patch, int folders) {
     MainWindow w;
     w.state = state;
-    w.patchPresent = patchPresent;
-    for (size_t i = 0; i < candidates; ++i) w.candidates.push_back(GameCandidate{L"C:\\g" + std::to_wstring(i), 0, 0, 0});
+    w.patchPresent = patch;
+    w.language = 2;
+    for (int i = 0; i < folders; ++i) w.candidates.push_back({L"C:\\g" + std::to_wstring(i)});
     return w;
+}
+
+// The rectangle of each button, in ButtonId order from LangSimplified (1) to OpenAppFolder (11).
+constexpr LayoutRect MainLayout::*kButtons[] = {
+    &MainLayout::langSimplifiedButton, &MainLayout::langTraditionalButton, &MainLayout::langEnglishButton,
+    &MainLayout::musicButton, &MainLayout::chooseFolderButton, &MainLayout::detectAgainButton,
+    &MainLayout::prevButton, &MainLayout::nextButton, &MainLayout::primaryButton, &MainLayout::closeButton,
+    &MainLayout::openAppFolderButton};
+
+// A flag per button in ButtonId order: whether it reacts. The folder buttons and arrows rest while
+// a copy runs; the main button needs a patch and a folder unless installing or complete.
+const struct { InstallerState state; bool patch; int folders; const char* reacts; } kActive[] = {
+    {Ready, true, 2, "11111111100"},     {Installing, true, 2, "11110000100"}, {Complete, true, 2, "11111111110"},
+    {Cancelled, true, 2, "11111111100"}, {Failed, true, 2, "11111111100"},     {Ready, false, 1, "11111100001"},
+    {Installing, false, 1, "11110000101"}, {Complete, false, 1, "11111100111"}, {Failed, true, 0, "11111100000"},
+};
+
+}  // namespace
+
+TEST(HitTest, EachButtonReactsInsideItsRectangleOnlyInItsStates) {
+    for (const auto& row : kActive) {
+        const MainWindow w = screen(row.state, row.patch, row.folders);
+        for (const auto& [cw, ch] : {std::pair{920.f, 620.f}, {1160.f, 700.f}}) {
+            const MainLayout layout = computeLayout(cw, ch, row.state);
+            for (int b = 0; b < 11; ++b) {
+                const ButtonId id = ButtonId(b + 1), want = row.reacts[b] == '1' ? id : ButtonId::None;
+                const LayoutRect& r = layout.*kButtons[b];
+                EXPECT_EQ(buttonActive(w, id), row.reacts[b] == '1') << row.state << " button " << b + 1;
+                if (r.width == 0) continue;
+                const std::string at = std::to_string(row.state) + " button " + std::to_string(b + 1);
+                EXPECT_EQ(hitTest(w, r.left + r.width / 2, r.top + r.height / 2, cw, ch), want) << at;
+                EXPECT_EQ(hitTest(w, r.left + 0.5f, r.top + 0.5f, cw, ch), want) << at;
+                EXPECT_EQ(hitTest(w, r.right() - 0.5f, r.bottom() - 0.5f, cw, ch), want) << at;
+                EXPECT_NE(hitTest(w, r.left - 1, r.top + r.height / 2, cw, ch), id) << at;
+                EXPECT_NE(hitTest(w, r.left + r.width / 2, r.bottom() + 1, cw, ch), id) << at;
+            }
+        }
+    }
+}
+
+TEST(LanguageWindow, KeysAndButtonsPickTheirLanguage) {
+    const std::pair<WPARAM, int> keys[] = {{VK_ESCAPE, -1}, {'1', 0}, {'C', 0}, {'2', 1}, {'T', 1}, {'3', 2},
+                                           {'E', 2}, {VK_RETURN, -2}, {VK_SPACE, -2}, {'A', -2}, {VK_NUMPAD1, -2}};
+    for (const auto& [key, language] : keys) EXPECT_EQ(languageForKey(key), language) << key;
+    for (int k = 0; k < 3; ++k) {
+        const LayoutRect r = languageButtonRect(k);
+        EXPECT_EQ(languageButtonAt(r.left + r.width / 2, r.top + r.height / 2), k);
+        EXPECT_EQ(languageButtonAt(r.left, r.top), k);  // edges belong to the button
+        EXPECT_EQ(languageButtonAt(r.right(), r.bottom()), k);
+        EXPECT_EQ(languageButtonAt(r.left - 1, r.top + 10), -1);
+        EXPECT_EQ(languageButtonAt(r.left + 10, r.bottom() + 1), -1);
+        EXPECT_EQ(languageButtonAt(r.left + 10, r.top - 1), -1);
+    }
+    EXPECT_FLOAT_EQ(languageWindowScale(975, 420, 144), 1.5f);
+}
+
+namespace {
+
+// A top-down 32-bit bitmap the screen is rendered into.
+struct Shot {
+    int w, h;
+    HDC dc = CreateCompatibleDC(nullptr);
+    std::uint32_t* bits = nullptr;
+    HBITMAP bitmap;
+    Shot(int width, int height) : w(width), h(height) {
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+        SelectObject(dc, bitmap);
+    }
+    ~Shot() { DeleteDC(dc), DeleteObject(bitmap); }
+    std::uint32_t at(float x, float y) const { return bits[int(y) * w + int(x)] & 0xFFFFFF; }
+};
+
+std::unique_ptr<Shot> render(const MainWindow& w, int width, int height, UINT dpi, PictureCache* cache = nullptr) {
+    auto shot = std::make_unique<Shot>(width, height);
+    renderMainWindowAtDpi(w, shot->dc, width, height, dpi, cache);
+    GdiFlush();
+    return shot;
 }
 
 }  // namespace
 
-TEST(Layout, DesignSizeMatchesTheWorkedExample) {
-    EXPECT_FLOAT_EQ(scaleFor(920, 620, 96), 1.0f);
-    MainLayout l = computeLayout(920, 620, Ready);
-    expectRect(l.card, 28, 28, 515.2f, 564);
-    expectRect(l.patchBox, 50, 147, 471.2f, 72);
-    expectRect(l.locationBox, 50, 257, 471.2f, 92);
-    expectRect(l.prevButton, 441.2f, 270, 30, 30);
-    expectRect(l.nextButton, 479.2f, 270, 30, 30);
-    expectRect(l.chooseFolderButton, 50, 361, 154, 40);
-    expectRect(l.detectAgainButton, 214, 361, 142, 40);
-    expectRect(l.statusLine, 50, 410, 471.2f, 32);
-    expectRect(l.progressBar, 50, 459, 471.2f, 8);
-    expectRect(l.primaryButton, 50, 475, 471.2f, 52);
-    expectRect(l.closeButton, 0, 0, 0, 0);
-    expectRect(l.langSimplifiedButton, 666, 26, 58, 36);
-    expectRect(l.langTraditionalButton, 726, 26, 58, 36);
-    expectRect(l.langEnglishButton, 786, 26, 54, 36);
-    expectRect(l.musicButton, 852, 24, 42, 40);
-    expectRect(l.openAppFolderButton, 359.2f, 166, 145, 34);
-    expectRect(l.locationLabel, 50, 233, 260, 20);
-}
-
-TEST(Layout, LargeWindowKeepsTheCardAtItsMaximumAndSpreadsTheRows) {
-    // 1740 by 1050 at 96 DPI: scale stays 1, the canvas is the client.
-    EXPECT_FLOAT_EQ(scaleFor(1740, 1050, 96), 1.0f);
-    MainLayout l = computeLayout(1740, 1050, Ready);
-    expectRect(l.card, 28, (1050 - 590) / 2.0f, 540, 590);
-    const float top = 230, e = 26;
-    expectRect(l.chooseFolderButton, 50, top + 333 + 0.35f * e, 154, 40);
-    expectRect(l.prevButton, 540 - 74, top + 242 + 0.15f * e, 30, 30);
-    expectRect(l.locationBox, 50, top + 229 + 0.15f * e, 496, 92);
-    expectRect(l.statusLine, 50, top + 382 + 0.6f * e, 496, 32);
-    expectRect(l.progressBar, 50, top + 590 - 133, 496, 8);
-    expectRect(l.primaryButton, 50, top + 590 - 117, 496, 52);
-    expectRect(l.musicButton, 1740 - 68, 24, 42, 40);
-    // Only 10 extra units: E is 10, the card is 574 high.
-    MainLayout mid = computeLayout(920, 630, Ready);
-    expectRect(mid.card, 28, 28, 515.2f, 574);
-    expectRect(mid.statusLine, 50, 28 + 382 + 6, 471.2f, 32);
-}
-
-TEST(Layout, SmallWindowClampsScaleAndStatusLine) {
-    EXPECT_FLOAT_EQ(scaleFor(300, 200, 96), 0.65f);
-    EXPECT_FLOAT_EQ(scaleFor(460, 620, 96), 0.65f);
-    EXPECT_NEAR(scaleFor(736, 620, 96), 0.8f, 1e-6);
-    EXPECT_NEAR(scaleFor(1380, 930, 144), 1.5f, 1e-6);
-    EXPECT_NEAR(scaleFor(1380, 700, 144), 700 / 620.0f, 1e-6);
-    // A size that is not positive drops out of the minimum (mouse input on a minimised window).
-    EXPECT_NEAR(scaleFor(0, 0, 144), 1.5f, 1e-6);
-    EXPECT_NEAR(scaleFor(0, 310, 144), 0.65f, 1e-6);
-
-    // Canvas 400 by 300: the card shrinks with the height and the status line keeps its 20-unit minimum.
-    MainLayout l = computeLayout(400, 300, Ready);
-    expectRect(l.card, 28, 28, 224, 244);
-    EXPECT_FLOAT_EQ(l.statusLine.height, 20);
-    expectRect(l.progressBar, 50, 28 + 244 - 133, 180, 8);
-}
-
-TEST(Layout, CompleteSplitsTheMainRow) {
-    MainLayout l = computeLayout(920, 620, Complete);
-    const float bw = (515.2f - 54) * 0.6f;
-    expectRect(l.primaryButton, 50, 475, bw, 52);
-    expectRect(l.closeButton, 60 + bw, 475, 515.2f - 54 - bw, 52);
-    EXPECT_NEAR(l.closeButton.right(), l.progressBar.right(), 0.01f);
-}
-
-TEST(PatchSize, Units) {
-    EXPECT_EQ(formatPatchSize(0), L"0 B");
-    EXPECT_EQ(formatPatchSize(512), L"512 B");
-    EXPECT_EQ(formatPatchSize(1023), L"1023 B");
-    EXPECT_EQ(formatPatchSize(1024), L"1.00 KB");
-    EXPECT_EQ(formatPatchSize(1536), L"1.50 KB");
-    EXPECT_EQ(formatPatchSize(1048575), L"1024.00 KB");
-    EXPECT_EQ(formatPatchSize(1048576), L"1.00 MB");
-    EXPECT_EQ(formatPatchSize(3ULL << 30), L"3.00 GB");
-    EXPECT_EQ(formatPatchSize(1ULL << 50), L"1024.00 TB");
-    EXPECT_EQ(formatPatchSize(~0ULL), L"16777216.00 TB");
-}
-
-TEST(HitTest, EdgesAreInsideAndGapsAreNot) {
-    MainWindow w = windowWith(Ready, 2, true);
-    // chooseFolderButton is (50, 361, 154, 40); detectAgainButton starts at 214.
-    EXPECT_EQ(hitTest(w, 50, 361, 920, 620), ButtonId::ChooseFolder);
-    EXPECT_EQ(hitTest(w, 204, 401, 920, 620), ButtonId::ChooseFolder);
-    EXPECT_EQ(hitTest(w, 204.5f, 380, 920, 620), ButtonId::None);
-    EXPECT_EQ(hitTest(w, 209, 380, 920, 620), ButtonId::None);
-    EXPECT_EQ(hitTest(w, 214, 380, 920, 620), ButtonId::DetectAgain);
-    EXPECT_EQ(hitTest(w, 100, 401.5f, 920, 620), ButtonId::None);
-    // Language pills and the gap between them.
-    EXPECT_EQ(hitTest(w, 724, 44, 920, 620), ButtonId::LangSimplified);
-    EXPECT_EQ(hitTest(w, 725, 44, 920, 620), ButtonId::None);
-    EXPECT_EQ(hitTest(w, 726, 44, 920, 620), ButtonId::LangTraditional);
-    EXPECT_EQ(hitTest(w, 840, 62, 920, 620), ButtonId::LangEnglish);
-    EXPECT_EQ(hitTest(w, 894, 64, 920, 620), ButtonId::MusicToggle);
-    EXPECT_EQ(hitTest(w, 5, 5, 920, 620), ButtonId::None);
-    // Main button right and bottom edges.
-    EXPECT_EQ(hitTest(w, 300, 527, 920, 620), ButtonId::Primary);
-    EXPECT_EQ(hitTest(w, 300, 527.5f, 920, 620), ButtonId::None);
-    EXPECT_EQ(hitTest(w, 521.19f, 500, 920, 620), ButtonId::Primary);
-    EXPECT_EQ(hitTest(w, 521.3f, 500, 920, 620), ButtonId::None);
-}
-
-// Every button shown in every state is also pointed at by Accessible.EveryStateInEveryLanguage.
-TEST(HitTest, ButtonsReactOnlyInTheirStates) {
-    const LayoutRect prev = centreOf(computeLayout(920, 620, Ready).prevButton);
-    const LayoutRect next = centreOf(computeLayout(920, 620, Ready).nextButton);
-    const LayoutRect primary = centreOf(computeLayout(920, 620, Ready).primaryButton);
-    const LayoutRect open = centreOf(computeLayout(920, 620, Ready).openAppFolderButton);
-    const MainLayout done = computeLayout(920, 620, Complete);
-
-    MainWindow w = windowWith(Ready, 2, true);
-    EXPECT_EQ(hitTest(w, open.left, open.top, 920, 620), ButtonId::None);  // the patch is there: no such button
-    MainWindow one = windowWith(Ready, 1, true);
-    EXPECT_EQ(hitTest(one, prev.left, prev.top, 920, 620), ButtonId::None);
-    EXPECT_EQ(hitTest(one, next.left, next.top, 920, 620), ButtonId::None);
-
-    for (InstallerState s : {Ready, Cancelled, Failed}) {
-        MainWindow none = windowWith(s, 0, true);
-        EXPECT_EQ(hitTest(none, primary.left, primary.top, 920, 620), ButtonId::None) << s;
-        MainWindow noPatch = windowWith(s, 1, false);
-        EXPECT_EQ(hitTest(noPatch, primary.left, primary.top, 920, 620), ButtonId::None) << s;
-        EXPECT_EQ(hitTest(noPatch, open.left, open.top, 920, 620), ButtonId::OpenAppFolder) << s;
-        MainWindow badIndex = windowWith(s, 1, true);
-        badIndex.selectedIndex = 1;
-        EXPECT_EQ(hitTest(badIndex, primary.left, primary.top, 920, 620), ButtonId::None) << s;
+// Opaque colours where the player looks: the patch dot, the main button, the selected pill, the
+// progress fill; a point given as a fraction across a layout rectangle.
+TEST(Paint, ColoursAtLayoutPoints) {
+    using namespace palette;
+    const struct { InstallerState state; bool patch; int perMille; ButtonId hover;
+        LayoutRect MainLayout::*rect; float fx, fy; Gdiplus::ARGB colour; int tolerance; } kPoints[] = {
+        {Ready, true, 0, ButtonId::None, &MainLayout::patchDot, .5f, .5f, kPatchFoundDot, 3},
+        {Ready, false, 0, ButtonId::None, &MainLayout::patchDot, .5f, .5f, kPatchMissingDot, 3},
+        {Ready, false, 0, ButtonId::None, &MainLayout::openAppFolderButton, .05f, .5f, kButtonFilled, 3},
+        {Ready, true, 0, ButtonId::None, &MainLayout::primaryButton, .03f, .5f, kPrimaryNormal, 3},
+        {Ready, true, 0, ButtonId::Primary, &MainLayout::primaryButton, .03f, .5f, kPrimaryHover, 3},
+        {Ready, true, 0, ButtonId::None, &MainLayout::langEnglishButton, .1f, .5f, kPillSelected, 3},
+        {Installing, true, 500, ButtonId::None, &MainLayout::primaryButton, .03f, .5f, kCancelNormal, 20},
+        {Installing, true, 500, ButtonId::None, &MainLayout::progressBar, .45f, .5f, kAccent, 3},
+        {Complete, true, 0, ButtonId::None, &MainLayout::progressBar, .98f, .5f, kAccent, 3},
+        {Complete, true, 0, ButtonId::None, &MainLayout::primaryButton, .05f, .5f, kPrimaryNormal, 3},
+    };
+    for (const auto& [width, height, dpi] : {std::tuple{920, 620, 96u}, {1740, 1050, 144u}}) {
+        const float scale = scaleFor(float(width), float(height), float(dpi));
+        for (const auto& p : kPoints) {
+            MainWindow w = screen(p.state, p.patch, 1);
+            w.progressPerMille = p.perMille;
+            w.hoverId = p.hover;
+            const LayoutRect r = computeLayout(width / scale, height / scale, p.state).*p.rect;
+            const std::uint32_t seen = render(w, width, height, dpi)->at((r.left + r.width * p.fx) * scale,
+                                                                         (r.top + r.height * p.fy) * scale);
+            EXPECT_TRUE(support::closeTo(seen, p.colour & 0xFFFFFF, p.tolerance))
+                << std::hex << seen << " for " << p.colour << " in state " << p.state << " at " << std::dec << dpi;
+        }
+        // The bar is half full: its far end shows the track, not the fill.
+        MainWindow half = screen(Installing, true, 1);
+        half.progressPerMille = 500;
+        const LayoutRect bar = computeLayout(width / scale, height / scale, Installing).progressBar;
+        EXPECT_FALSE(support::closeTo(render(half, width, height, dpi)->at((bar.right() - 3) * scale,
+                                                                           (bar.top + 4) * scale), kAccent & 0xFFFFFF, 30));
     }
-
-    const LayoutRect close = centreOf(done.closeButton);
-    // The close button's row is part of the main button outside Complete.
-    MainWindow ready = windowWith(Ready, 1, true);
-    EXPECT_EQ(hitTest(ready, close.left, close.top, 920, 620), ButtonId::Primary);
-    // Without a patch the open-folder button reacts in every state, also while installing.
-    MainWindow installingNoPatch = windowWith(Installing, 1, false);
-    EXPECT_EQ(hitTest(installingNoPatch, open.left, open.top, 920, 620), ButtonId::OpenAppFolder);
 }
 
-TEST(HitTest, FollowsTheScaledCanvas) {
-    // A 1840 by 1240 client at 192 DPI is the design canvas at scale 2.
-    MainWindow w = windowWith(Ready, 2, true);
-    const float scale = scaleFor(1840, 1240, 192);
-    ASSERT_FLOAT_EQ(scale, 2.0f);
-    EXPECT_EQ(hitTest(w, 1340 / scale, 88 / scale, 1840 / scale, 1240 / scale), ButtonId::LangSimplified);
-    // At a larger canvas the pills move with the right edge.
-    EXPECT_EQ(hitTest(w, 1740 - 254 + 1, 30, 1740, 1050), ButtonId::LangSimplified);
-    EXPECT_EQ(hitTest(w, 667, 30, 1740, 1050), ButtonId::None);
-}
-
-TEST(MinimumTrackSize, WorkAreaLimits) {
-    SIZE big = minimumTrackSize(1920, 1040, 96);
-    EXPECT_EQ(big.cx, 920);
-    EXPECT_EQ(big.cy, 620);
-    SIZE narrow = minimumTrackSize(700, 600, 96);
-    EXPECT_EQ(narrow.cx, 684);
-    EXPECT_EQ(narrow.cy, 584);
-    SIZE tiny = minimumTrackSize(500, 400, 96);
-    EXPECT_EQ(tiny.cx, 640);
-    EXPECT_EQ(tiny.cy, 500);
-    SIZE hiDpi = minimumTrackSize(2560, 1400, 144);
-    EXPECT_EQ(hiDpi.cx, 1380);
-    EXPECT_EQ(hiDpi.cy, 930);
+// The picture kept between paints gives the very pixels a fresh render gives, through changes of
+// size, scale and state with one cache.
+TEST(Paint, KeptPictureMatchesAFreshRender) {
+    MainWindow w = screen(Ready, true, 1);
+    loadBackgroundImage(w.background, GetModuleHandleW(nullptr));
+    ASSERT_TRUE(w.background.image);
+    PictureCache cache;
+    const struct { int width, height; UINT dpi; InstallerState state; } kSteps[] = {
+        {920, 620, 96, Ready}, {1160, 700, 96, Installing}, {1740, 1050, 144, Complete}, {1160, 700, 144, Failed},
+        {1160, 700, 96, Cancelled}};
+    for (const auto& step : kSteps) {
+        w.state = step.state;
+        const auto fresh = render(w, step.width, step.height, step.dpi);
+        const auto kept = render(w, step.width, step.height, step.dpi, &cache);
+        EXPECT_EQ(std::memcmp(fresh->bits, kept->bits, size_t(step.width) * step.height * 4), 0)
+            << step.width << "x" << step.height << " at " << step.dpi << " in state " << step.state;
+    }
 }
