@@ -1,14 +1,9 @@
-// A folder picked by hand in the folder dialog: where each pick leads, and what adopting it does.
+// A folder picked by hand in the folder dialog: where each pick leads, and whether it is taken.
 #include <gtest/gtest.h>
 
 #include "detect/detection.h"
 #include "install/chooser.h"
 #include "support.h"
-
-// Without a window manager Wine waits up to two seconds for the withdrawal of each managed
-// window it hides; the windows of this program and of those it starts are unmanaged and go at once.
-support::RegistryValue managedWindows(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Managed");
-const bool unmanaged = managedWindows.setString(L"N");
 
 TEST(FolderChoice, EachPickLeadsToTheGameFolderOrToTheHint) {
     support::ScratchFolder root(L"chooser");
@@ -30,33 +25,4 @@ TEST(FolderChoice, EachPickLeadsToTheGameFolderOrToTheHint) {
         EXPECT_EQ(decision.adopt, pick.leads) << pick.picked;
         EXPECT_TRUE(pick.leads || (decision.warning == TextSlot::selectFolderHint && decision.icon == MB_ICONWARNING));
     }
-}
-
-// An adopted pick becomes the selected folder, marked as picked by hand, and ends a failed run;
-// a pick that leads nowhere says so with the hint in the window's language and changes nothing.
-TEST(FolderChoice, AdoptingAPick) {
-    support::ScratchFolder root(L"adopt");
-    const std::wstring game = support::makeGameFolder(root / L"Library");
-    MainWindow window;
-    window.language = 1;
-    window.appFolder = root / L"Download";
-    window.patchPath = window.appFolder + L"\\patch.rpa";
-    window.state = Failed;
-    support::BoxWatcher boxes;
-    ASSERT_TRUE(adoptChosenFolder(window, root / L"Library"));
-    ASSERT_NE(selectedCandidate(window), nullptr);
-    EXPECT_TRUE(pathEqualsNoCase(selectedCandidate(window)->folder, game));
-    EXPECT_EQ(selectedCandidate(window)->manual, 1);
-    EXPECT_EQ(window.state, Ready);
-    EXPECT_TRUE(boxes.boxes.empty());
-
-    window.state = Complete;
-    EXPECT_FALSE(adoptChosenFolder(window, root / L"Download"));
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, textsFor(1)[TextSlot::selectFolderHint]);
-    EXPECT_EQ(boxes.boxes[0].caption, textsFor(1)[TextSlot::windowTitle]);
-    EXPECT_EQ(boxes.boxes[0].style, UINT(MB_OK | MB_ICONWARNING));
-    EXPECT_EQ(window.state, Complete);
-    EXPECT_TRUE(pathEqualsNoCase(window.manualFolder, game));
-    EXPECT_EQ(window.candidates.size(), 1u);
 }

@@ -1,6 +1,6 @@
-// The real installer from start to end, driven as a player and a screen reader drive it (clicks,
-// keys, the accessible object's default actions) and checked by what they see and hear and by
-// what ends up on disk. e2e_journeys_pe32 runs the same on the shipped 32-bit exe.
+// The real installer (LUMIVEX_EXE; the shipped 32-bit one in e2e_journeys_pe32) driven as a
+// player and a screen reader drive it: clicks, keys and the accessible object's default actions,
+// checked by what they see and hear and by what ends up on disk.
 #include <gtest/gtest.h>
 
 #include <oleacc.h>
@@ -15,18 +15,13 @@
 #include "ui/screen_items.h"
 #include "ui/screen_text.h"
 
-// Without a window manager Wine waits up to two seconds for the withdrawal of each managed
-// window it hides; the windows of this program and of those it starts are unmanaged and go at once.
-support::RegistryValue managedWindows(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Managed");
-const bool unmanaged = managedWindows.setString(L"N");
-
 namespace {
 
-struct Com : ::testing::Environment {
-    void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-    void TearDown() override { CoUninitialize(); }
-};
-const auto* const com = ::testing::AddGlobalTestEnvironment(new Com);
+// Without a window manager Wine waits up to two seconds for the withdrawal of each managed
+// window it hides; the windows of the programs started here are unmanaged and go at once.
+support::RegistryValue managedWindows(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Managed");
+const bool unmanaged = managedWindows.setString(L"N");
+const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
 // What a screen reader hears of a window's client: each child's name, "button:" before a button's.
 std::vector<std::wstring> heard(HWND hwnd, ComPtr<IAccessible>* keep = nullptr) {
@@ -36,9 +31,9 @@ std::vector<std::wstring> heard(HWND hwnd, ComPtr<IAccessible>* keep = nullptr) 
     if (FAILED(AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, __uuidof(IAccessible), client.outVoid())) || !client ||
         FAILED(client->get_accChildCount(&count)))
         return names;
-    for (LONG id = 1; id <= count; ++id) {
-        VARIANT child{}, role{};
-        child.vt = VT_I4, child.lVal = id;
+    VARIANT child{}, role{};
+    for (child.vt = VT_I4; child.lVal < count; VariantClear(&role)) {
+        ++child.lVal;
         BSTR name = nullptr;
         client->get_accName(child, &name);
         client->get_accRole(child, &role);
@@ -49,37 +44,31 @@ std::vector<std::wstring> heard(HWND hwnd, ComPtr<IAccessible>* keep = nullptr) 
     return names;
 }
 
-// Presses the button of that name the way a screen reader does.
+bool hears(HWND hwnd, const std::wstring& name) {
+    return support::pumpUntil([&] { const auto names = heard(hwnd); return std::count(names.begin(), names.end(), name) > 0; });
+}
+
+// Presses the button of that name as a screen reader does.
 bool press(HWND hwnd, const std::wstring& name) {
     ComPtr<IAccessible> client;
-    const std::vector<std::wstring> names = heard(hwnd, &client);
-    const auto found = std::find(names.begin(), names.end(), L"button:" + name);
+    const auto names = heard(hwnd, &client);
     VARIANT child{};
-    child.vt = VT_I4, child.lVal = LONG(found - names.begin()) + 1;
-    return client && found != names.end() && client->accDoDefaultAction(child) == S_OK;
+    child.vt = VT_I4, child.lVal = LONG(std::find(names.begin(), names.end(), L"button:" + name) - names.begin()) + 1;
+    return child.lVal <= LONG(names.size()) && client->accDoDefaultAction(child) == S_OK;
 }
 
-bool hears(HWND hwnd, const std::wstring& name) {
-    return support::pumpUntil([&] {
-        const auto names = heard(hwnd);
-        return std::find(names.begin(), names.end(), name) != names.end();
-    }, 60000);
+std::wstring title(HWND hwnd) {
+    std::wstring text(256, L'\0');
+    return text.substr(0, GetWindowTextW(hwnd, text.data(), 256));
 }
 
-std::vector<std::wstring> buttonsOf(const std::vector<std::wstring>& names) {
-    std::vector<std::wstring> buttons;
-    for (const auto& name : names)
-        if (name.rfind(L"button:", 0) == 0) buttons.push_back(name.substr(7));
-    return buttons;
-}
-
-// Where a layout rectangle's point (a fraction across it) lies in the window's client pixels.
-POINT pointOf(HWND hwnd, InstallerState state, LayoutRect MainLayout::*rect, float fx = .5f, float fy = .5f) {
+// A layout rectangle's point (a fraction across it, at mid height) in the window's client pixels.
+POINT pointOf(HWND hwnd, InstallerState state, LayoutRect MainLayout::*rect, float fx = .5f, int dpi = 96) {
     RECT client{};
     GetClientRect(hwnd, &client);
-    const float scale = scaleFor(float(client.right), float(client.bottom), 96);
+    const float scale = scaleFor(float(client.right), float(client.bottom), float(dpi));
     const LayoutRect r = computeLayout(client.right / scale, client.bottom / scale, state).*rect;
-    return POINT{LONG((r.left + r.width * fx) * scale), LONG((r.top + r.height * fy) * scale)};
+    return POINT{LONG((r.left + r.width * fx) * scale), LONG((r.top + r.height / 2) * scale)};
 }
 
 bool shows(HWND hwnd, POINT at, Gdiplus::ARGB colour) {
@@ -102,29 +91,66 @@ struct Immutable {
     }
 };
 
-std::string patchBytes() {
-    std::string bytes(3 << 20, '\0');
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = char((i * 2654435761u) >> 13);
-    return bytes;
-}
-
 }  // namespace
 
-// First start: the language window (heard as its heading and three buttons), English by a click;
+// Both windows at each starting DPI: titled, sized for the DPI and centred on the work area. In
+// the language window keys that pick nothing change nothing; a picking key, or without keys a
+// click at the button's scaled centre, opens the installer window in that language with its pill
+// selected; Escape and WM_CLOSE (key 0) end with 0, and so do WM_CLOSE and Escape in the installer window.
+TEST(RealWindows, StartSizedAndCentredAtEachDpiThenKeysAndClicks) {
+    RECT work{}, client{}, outer{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    auto centred = [&](HWND hwnd) {
+        return GetWindowRect(hwnd, &outer) && std::abs(outer.left + outer.right - work.left - work.right) <= 1 &&
+               std::abs(outer.top + outer.bottom - work.top - work.bottom) <= 1;
+    };
+    constexpr LayoutRect MainLayout::*kPills[] = {&MainLayout::langSimplifiedButton, &MainLayout::langTraditionalButton,
+                                                  &MainLayout::langEnglishButton};
+    const struct { int dpi; std::vector<WPARAM> keys; int language; } kRows[] = {
+        {96, {VK_RETURN, 'X', VK_F5, '1'}, 0}, {144, {}, 1}, {144, {'A', VK_ESCAPE}, -1}, {96, {'B', 0}, -1}, {96, {'E'}, 2}};
+    for (const auto& row : kRows) {
+        support::ScratchFolder folder(L"windows");
+        const support::StartingDpi starting(row.dpi);
+        const support::Installer installer(folder.path(), L"");
+        const HWND chooser = installer.window(kLanguageWindowClass);
+        ASSERT_TRUE(chooser && GetClientRect(chooser, &client)) << row.dpi;
+        EXPECT_EQ(title(chooser), kInstallerCaption);
+        EXPECT_EQ(client.right * 10000 + client.bottom, MulDiv(650, row.dpi, 96) * 10000 + MulDiv(280, row.dpi, 96));
+        EXPECT_TRUE(centred(chooser)) << row.dpi;
+        for (WPARAM key : row.keys) key ? support::pressKey(chooser, key) : void(PostMessageW(chooser, WM_CLOSE, 0, 0));
+        const POINT at = support::centreOf(languageButtonRect(row.language), languageWindowScale(client.right, client.bottom, row.dpi));
+        if (row.keys.empty()) support::clickAt(chooser, at.x, at.y);
+        if (row.language >= 0) {
+            const HWND main = installer.window(kMainWindowClass);
+            ASSERT_TRUE(main && GetClientRect(main, &client) && centred(main)) << row.dpi;
+            EXPECT_EQ(title(main), textsFor(row.language)[TextSlot::windowTitle]);
+            EXPECT_EQ(client.right, MulDiv(1160, row.dpi, 96));
+            // Taller than the work area less its margin, the window takes that height.
+            EXPECT_EQ(outer.bottom - outer.top, std::min(MulDiv(700, row.dpi, 96) + int(outer.bottom - outer.top - client.bottom),
+                                                         int(work.bottom - work.top) - MulDiv(24, row.dpi, 96)));
+            EXPECT_TRUE(shows(main, pointOf(main, Ready, kPills[row.language], .1f, row.dpi), palette::kPillSelected)) << row.dpi;
+            row.language ? support::pressKey(main, VK_ESCAPE) : void(PostMessageW(main, WM_CLOSE, 0, 0));
+        }
+        EXPECT_EQ(installer.exitCode(10000), 0u) << row.dpi << " " << row.language;
+    }
+}
+
+// First start: the language window heard as its heading and three buttons, English by a click;
 // the screen heard in each language, switched with the pills' default actions; the install by
 // a click copies the patch byte for byte; "Launch game" starts Lumivex.exe in the game's folder
 // and the installer ends with 0.
 TEST(RealJourney, FirstStartInstallAndLaunch) {
     support::ScratchFolder root(L"journey");
     const support::SteamWorld world(root / L"Steam", {root / L"Steam"});
-    const std::string patch = patchBytes();
+    std::string patch(3 << 20, '\0');
+    for (size_t i = 0; i < patch.size(); ++i) patch[i] = char((i * 2654435761u) >> 13);
     ASSERT_TRUE(support::writeFile(root / L"Download\\patch.rpa", patch));
     const support::Installer installer(root / L"Download", L"");
     const HWND chooser = installer.window(kLanguageWindowClass);
     ASSERT_TRUE(chooser);
-    EXPECT_EQ(heard(chooser), (std::vector<std::wstring>{kLanguageSelectHeading, L"button:" + std::wstring(languageLabels[0]),
-                                                        L"button:" + std::wstring(languageLabels[1]),
-                                                        L"button:" + std::wstring(languageLabels[2])}));
+    std::vector<std::wstring> languageWindow = {kLanguageSelectHeading};
+    for (const wchar_t* label : languageLabels) languageWindow.push_back(L"button:" + std::wstring(label));
+    EXPECT_EQ(heard(chooser), languageWindow);
     const POINT english = support::centreOf(languageButtonRect(2), 1.0f);
     support::clickAt(chooser, english.x, english.y);
 
@@ -133,14 +159,12 @@ TEST(RealJourney, FirstStartInstallAndLaunch) {
     for (LanguageId language : {0, 1, 2}) {
         const LocalizedText& text = textsFor(language);
         ASSERT_TRUE(press(main, kPillLabels[language])) << language;
-        const std::vector<std::wstring> buttons = {text[TextSlot::chooseFolder], text[TextSlot::detectAgain],
-            text[TextSlot::installPatch], kPillLabels[0], kPillLabels[1], kPillLabels[2], buttonWordsFor(language).mute};
-        EXPECT_TRUE(support::pumpUntil([&] { return buttonsOf(heard(main)) == buttons; }, 10000)) << language;
-        EXPECT_TRUE(hears(main, text[TextSlot::readyToInstall])) << language;
-        EXPECT_TRUE(hears(main, text[TextSlot::steamDetected])) << language;
-        wchar_t title[256] = {};
-        GetWindowTextW(main, title, 256);
-        EXPECT_STREQ(title, text[TextSlot::windowTitle]);
+        for (const wchar_t* name : {text[TextSlot::readyToInstall], text[TextSlot::steamDetected]})
+            EXPECT_TRUE(hears(main, name)) << language;
+        for (const wchar_t* button : {text[TextSlot::chooseFolder], text[TextSlot::detectAgain], text[TextSlot::installPatch],
+                                          kPillLabels[0], kPillLabels[1], kPillLabels[2], buttonWordsFor(language).mute})
+            EXPECT_TRUE(hears(main, std::wstring(L"button:") + button)) << language;
+        EXPECT_EQ(title(main), text[TextSlot::windowTitle]);
     }
     EXPECT_TRUE(shows(main, pointOf(main, Ready, &MainLayout::langEnglishButton, .1f), palette::kPillSelected));
     EXPECT_TRUE(shows(main, pointOf(main, Ready, &MainLayout::patchDot), palette::kPatchFoundDot));
@@ -153,51 +177,43 @@ TEST(RealJourney, FirstStartInstallAndLaunch) {
     const POINT launch = pointOf(main, Complete, &MainLayout::primaryButton);
     support::clickAt(main, launch.x, launch.y);
     EXPECT_EQ(installer.exitCode(), 0u);
-    const std::wstring gameRoot = world.gameFolders[0].substr(0, world.gameFolders[0].size() - 5);  // less "\\game"
+    const std::wstring gameRoot = world.gameFolders[0].substr(0, world.gameFolders[0].size() - 5);  // less "\game"
     std::string record;
     ASSERT_TRUE(support::pumpUntil([&] { return !(record = support::readFile(gameRoot + L"\\Lumivex.exe.record")).empty(); }));
-    EXPECT_EQ(record.substr(record.find('\n') + 1), support::utf8(gameRoot) + "\n");
+    EXPECT_EQ(record.substr(record.find('\n') + 1), support::utf8(gameRoot) + "\n");  // its working folder
 }
 
 // The game holds its patch.rpa open: Enter installs, the in-use warning comes and the screen says
-// it failed. Then the old patch is read-only (access denied): the administrator question,
-// answered No, leaves the installer Failed with the old patch as it was; Escape ends with 0.
+// it failed. Then the game folder cannot be written: the administrator question, answered No,
+// leaves the installer Failed with the old patch as it was; Escape ends with 0.
 TEST(RealJourney, InUseAndNotWritableStayFailed) {
     support::ScratchFolder root(L"failures");
     const support::SteamWorld world(root / L"Steam", {root / L"Steam"});
     const std::wstring old = world.gameFolders[0] + L"\\patch.rpa";
-    ASSERT_TRUE(support::writeFile(old, "the old patch"));
-    ASSERT_TRUE(support::writeFile(root / L"Download\\patch.rpa", patchBytes()));
+    ASSERT_TRUE(support::writeFile(old, "the old patch") && support::writeFile(root / L"Download\\patch.rpa", "new"));
     const LocalizedText& text = textsFor(2);
     const support::Installer installer(root / L"Download", L"--lang en");
     const HWND main = installer.window(kMainWindowClass);
-    ASSERT_TRUE(main);
-    {
-        const FileHandle held(CreateFileW(old.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(held);
-        ASSERT_TRUE(hears(main, text[TextSlot::patchWillOverwrite]));
+    ASSERT_TRUE(main && hears(main, text[TextSlot::patchWillOverwrite]));
+    const struct { DWORD error; const wchar_t* box; UINT buttons; int answer; std::wstring status; } kFailures[] = {
+        {ERROR_SHARING_VIOLATION, text[TextSlot::patchInUse], MB_OK, IDOK, text[TextSlot::patchInUse] + std::wstring(L" ")},
+        {ERROR_ACCESS_DENIED, text[TextSlot::notWritableRestartAdmin], MB_YESNO, IDNO, text[TextSlot::copyFailed] + std::wstring(L": ")}};
+    for (const auto& failure : kFailures) {
+        const bool inUse = failure.error == ERROR_SHARING_VIOLATION;
+        const FileHandle held(inUse ? CreateFileW(old.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr) : nullptr);
+        const std::unique_ptr<Immutable> unwritable(inUse ? nullptr : new Immutable(world.gameFolders[0]));
         support::pressKey(main, VK_RETURN);
         const HWND box = installer.window(L"#32770");
-        ASSERT_TRUE(box);
+        ASSERT_TRUE(box) << failure.error;
         const support::SeenBox seen = support::readBox(box);
-        EXPECT_EQ(seen.text.rfind(text[TextSlot::patchInUse], 0), 0u) << seen.text;
+        EXPECT_EQ(seen.text.rfind(failure.box, 0), 0u) << support::utf8(seen.text);  // the in-use text goes on with the error's
         EXPECT_EQ(seen.caption, text[TextSlot::windowTitle]);
-        EXPECT_EQ(seen.style & MB_TYPEMASK, UINT(MB_OK));  // another process's icon is not ours to compare
-        support::answerBox(box, IDOK);
-        EXPECT_TRUE(hears(main, std::wstring(text[TextSlot::patchInUse]) + L" " + systemErrorText(ERROR_SHARING_VIOLATION)));
+        EXPECT_EQ(seen.style & MB_TYPEMASK, failure.buttons);  // the icon of another process is not comparable here
+        support::answerBox(box, failure.answer);
+        EXPECT_TRUE(hears(main, failure.status + systemErrorText(failure.error))) << failure.error;
+        EXPECT_TRUE(hears(main, L"button:" + std::wstring(text[TextSlot::installPatch])));
     }
-    const Immutable unwritable(world.gameFolders[0]);
-    support::pressKey(main, VK_RETURN);
-    const HWND box = installer.window(L"#32770");
-    ASSERT_TRUE(box);
-    const support::SeenBox seen = support::readBox(box);
-    EXPECT_EQ(seen.text, text[TextSlot::notWritableRestartAdmin]);
-    EXPECT_EQ(seen.style & MB_TYPEMASK, UINT(MB_YESNO));
-    support::answerBox(box, IDNO);
-    EXPECT_TRUE(hears(main, std::wstring(text[TextSlot::copyFailed]) + L": " + systemErrorText(ERROR_ACCESS_DENIED)));
-    EXPECT_TRUE(hears(main, L"button:" + std::wstring(text[TextSlot::installPatch])));
     EXPECT_EQ(support::readFile(old), "the old patch");
-    EXPECT_FALSE(support::exists(old + L".partial"));
     support::pressKey(main, VK_ESCAPE);
     EXPECT_EQ(installer.exitCode(), 0u);
 }

@@ -1,4 +1,4 @@
-# Journeys on the real installer; e2e_journeys_pe32 runs them on the shipped 32-bit exe.
+# The real installer's windows and journeys; e2e_journeys_pe32 runs them on the shipped 32-bit exe.
 add_wine_gtest(e2e_journeys ${CMAKE_CURRENT_LIST_DIR}/journeys.cpp)
 target_link_libraries(e2e_journeys PRIVATE support oleacc)
 add_dependencies(e2e_journeys LumivexPatchInstaller stand_in)
