@@ -1,8 +1,6 @@
-// The real installer (LUMIVEX_EXE; the shipped 32-bit one in e2e_journeys_pe32) driven as a
-// player and a screen reader drive it: clicks, keys and the accessible object's default actions,
-// checked by what they see and hear and by what ends up on disk.
+// The real installer (LUMIVEX_EXE; the shipped 32-bit one in e2e_journeys_pe32) driven as a player
+// and a screen reader drive it, checked by what they see and hear and by what ends up on disk.
 #include <gtest/gtest.h>
-
 #include <oleacc.h>
 
 #include <algorithm>
@@ -16,9 +14,8 @@
 #include "ui/screen_text.h"
 
 namespace {
-
-// Without a window manager Wine waits up to two seconds for the withdrawal of each managed
-// window it hides; the windows of the programs started here are unmanaged and go at once.
+// Without a window manager Wine waits up to two seconds whenever a managed window is hidden;
+// the windows of the programs started here are unmanaged and go at once.
 support::RegistryValue managedWindows(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Managed");
 const bool unmanaged = managedWindows.setString(L"N");
 const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -28,12 +25,10 @@ std::vector<std::wstring> heard(HWND hwnd, ComPtr<IAccessible>* keep = nullptr) 
     ComPtr<IAccessible> client;
     std::vector<std::wstring> names;
     LONG count = 0;
-    if (FAILED(AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, __uuidof(IAccessible), client.outVoid())) || !client ||
-        FAILED(client->get_accChildCount(&count)))
+    if (AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, __uuidof(IAccessible), client.outVoid()) || client->get_accChildCount(&count))
         return names;
     VARIANT child{}, role{};
-    for (child.vt = VT_I4; child.lVal < count; VariantClear(&role)) {
-        ++child.lVal;
+    for (child.vt = VT_I4; child.lVal++ < count; VariantClear(&role)) {
         BSTR name = nullptr;
         client->get_accName(child, &name);
         client->get_accRole(child, &role);
@@ -43,11 +38,9 @@ std::vector<std::wstring> heard(HWND hwnd, ComPtr<IAccessible>* keep = nullptr) 
     if (keep) *keep = std::move(client);
     return names;
 }
-
 bool hears(HWND hwnd, const std::wstring& name) {
     return support::pumpUntil([&] { const auto names = heard(hwnd); return std::count(names.begin(), names.end(), name) > 0; });
 }
-
 // Presses the button of that name as a screen reader does.
 bool press(HWND hwnd, const std::wstring& name) {
     ComPtr<IAccessible> client;
@@ -61,7 +54,6 @@ std::wstring title(HWND hwnd) {
     std::wstring text(256, L'\0');
     return text.substr(0, GetWindowTextW(hwnd, text.data(), 256));
 }
-
 // A layout rectangle's point (a fraction across it, at mid height) in the window's client pixels.
 POINT pointOf(HWND hwnd, InstallerState state, LayoutRect MainLayout::*rect, float fx = .5f, int dpi = 96) {
     RECT client{};
@@ -72,31 +64,25 @@ POINT pointOf(HWND hwnd, InstallerState state, LayoutRect MainLayout::*rect, flo
 }
 
 bool shows(HWND hwnd, POINT at, Gdiplus::ARGB colour) {
-    return support::pumpUntil([&] { return support::closeTo(support::screenPixel(hwnd, at.x, at.y), colour & 0xFFFFFF); },
-                              10000);
+    return support::pumpUntil([&] { return support::closeTo(support::screenPixel(hwnd, at.x, at.y), colour & 0xFFFFFF); });
 }
-
-// A folder nobody may write to, root included (Linux's immutable flag: as root Wine writes
-// anywhere), as a game folder of another user is on Windows.
+// A folder nobody may write to, root included (as root Wine writes anywhere): Linux's immutable flag.
 struct Immutable {
     std::string folder;
     explicit Immutable(const std::wstring& path) : folder(support::unixPath(path)) { EXPECT_TRUE(chattr("+i")); }
     ~Immutable() { chattr("-i"); }
     bool chattr(const char* flag) const {
-        using Spawn = NTSTATUS(CDECL*)(char* const*, int);
-        const auto spawn = reinterpret_cast<Spawn>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "__wine_unix_spawnvp")));
         const char* argv[] = {"chattr", flag, folder.c_str(), nullptr};
-        return spawn && spawn(const_cast<char* const*>(argv), 1) == 0;
+        const auto spawn = reinterpret_cast<NTSTATUS(CDECL*)(const char* const*, int)>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "__wine_unix_spawnvp")));
+        return spawn && spawn(argv, 1) == 0;
     }
 };
-
 }  // namespace
 
-// Both windows at each starting DPI: titled, sized for the DPI and centred on the work area. In
-// the language window keys that pick nothing change nothing; a picking key, or without keys a
-// click at the button's scaled centre, opens the installer window in that language with its pill
-// selected; Escape and WM_CLOSE (key 0) end with 0, and so do WM_CLOSE and Escape in the installer window.
+// Both windows at each starting DPI: titled, sized for the DPI, centred on the work area. Keys that
+// pick nothing change nothing; a picking key or (without keys) a click at the button's scaled centre
+// opens the installer window in that language, its pill selected; Escape and WM_CLOSE (key 0) end with 0.
 TEST(RealWindows, StartSizedAndCentredAtEachDpiThenKeysAndClicks) {
     RECT work{}, client{}, outer{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
@@ -135,10 +121,9 @@ TEST(RealWindows, StartSizedAndCentredAtEachDpiThenKeysAndClicks) {
     }
 }
 
-// First start: the language window heard as its heading and three buttons, English by a click;
-// the screen heard in each language, switched with the pills' default actions; the install by
-// a click copies the patch byte for byte; "Launch game" starts Lumivex.exe in the game's folder
-// and the installer ends with 0.
+// First start: the language window heard as its heading and buttons, English by a click; the screen
+// heard in each language (pills pressed by default action); a click installs the patch byte for
+// byte; "Launch game" starts Lumivex.exe in the game's folder and the installer ends with 0.
 TEST(RealJourney, FirstStartInstallAndLaunch) {
     support::ScratchFolder root(L"journey");
     const support::SteamWorld world(root / L"Steam", {root / L"Steam"});
@@ -148,12 +133,10 @@ TEST(RealJourney, FirstStartInstallAndLaunch) {
     const support::Installer installer(root / L"Download", L"");
     const HWND chooser = installer.window(kLanguageWindowClass);
     ASSERT_TRUE(chooser);
-    std::vector<std::wstring> languageWindow = {kLanguageSelectHeading};
-    for (const wchar_t* label : languageLabels) languageWindow.push_back(L"button:" + std::wstring(label));
-    EXPECT_EQ(heard(chooser), languageWindow);
+    EXPECT_EQ(heard(chooser), (std::vector<std::wstring>{kLanguageSelectHeading, L"button:" + std::wstring(languageLabels[0]),
+                               L"button:" + std::wstring(languageLabels[1]), L"button:" + std::wstring(languageLabels[2])}));
     const POINT english = support::centreOf(languageButtonRect(2), 1.0f);
     support::clickAt(chooser, english.x, english.y);
-
     const HWND main = installer.window(kMainWindowClass);
     ASSERT_TRUE(main);
     for (LanguageId language : {0, 1, 2}) {
@@ -168,7 +151,6 @@ TEST(RealJourney, FirstStartInstallAndLaunch) {
     }
     EXPECT_TRUE(shows(main, pointOf(main, Ready, &MainLayout::langEnglishButton, .1f), palette::kPillSelected));
     EXPECT_TRUE(shows(main, pointOf(main, Ready, &MainLayout::patchDot), palette::kPatchFoundDot));
-
     const POINT install = pointOf(main, Ready, &MainLayout::primaryButton);
     support::clickAt(main, install.x, install.y);
     ASSERT_TRUE(hears(main, L"button:" + std::wstring(textsFor(2)[TextSlot::launchGame])));
@@ -183,9 +165,9 @@ TEST(RealJourney, FirstStartInstallAndLaunch) {
     EXPECT_EQ(record.substr(record.find('\n') + 1), support::utf8(gameRoot) + "\n");  // its working folder
 }
 
-// The game holds its patch.rpa open: Enter installs, the in-use warning comes and the screen says
-// it failed. Then the game folder cannot be written: the administrator question, answered No,
-// leaves the installer Failed with the old patch as it was; Escape ends with 0.
+// Enter installs while the game holds its patch.rpa open (the in-use warning), then while the game
+// folder cannot be written (the administrator question, answered No): each time the screen says it
+// failed, the old patch stays as it was; Escape ends with 0.
 TEST(RealJourney, InUseAndNotWritableStayFailed) {
     support::ScratchFolder root(L"failures");
     const support::SteamWorld world(root / L"Steam", {root / L"Steam"});

@@ -1,10 +1,8 @@
-// Random input on the real installer: clicks (mostly on buttons), keys and close requests on
-// whichever of its windows is in front, message boxes and the folder dialog answered at random; an
-// installer that ends (Escape, "Launch game") is started again. It must never crash (each run
-// ends with 0 and Wine's crash report stays as it was), never hang (the window in front answers
-// within 5 s) and never leave a file behind but the patch, byte for byte.
-// LUMIVEX_MONKEY_SEED=<number> replays a run (its seed is printed first), LUMIVEX_MONKEY_SEED=random
-// draws a new one; LUMIVEX_MONKEY_EVENTS=<count> makes it longer than its 300 events.
+// Random clicks (mostly on buttons), keys and close requests on the real installer's window in front,
+// its boxes and folder dialog answered at random; an installer that ends is started again. It must
+// never crash (exit codes 0, Wine's crash report untouched), never hang (5 s to answer) and leave no
+// file but the patch, byte for byte. LUMIVEX_MONKEY_SEED=<number> replays a run (its seed is printed
+// first), LUMIVEX_MONKEY_SEED=random draws one; LUMIVEX_MONKEY_EVENTS=<count> (300) makes it longer.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -16,9 +14,8 @@
 #include "ui/layout.h"
 
 namespace {
-
-// Without a window manager Wine waits up to two seconds for the withdrawal of each managed
-// window it hides; the windows of the programs started here are unmanaged and go at once.
+// Without a window manager Wine waits up to two seconds whenever a managed window is hidden;
+// the windows of the programs started here are unmanaged and go at once.
 support::RegistryValue managedWindows(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Managed");
 const bool unmanaged = managedWindows.setString(L"N");
 
@@ -30,14 +27,12 @@ std::set<std::wstring> namesIn(const std::wstring& folder) {
         if (data.cFileName[0] != L'.') names.insert(data.cFileName);
     return names;
 }
-
 constexpr LayoutRect MainLayout::*kButtons[] = {
     &MainLayout::langSimplifiedButton, &MainLayout::langTraditionalButton, &MainLayout::langEnglishButton,
     &MainLayout::musicButton, &MainLayout::chooseFolderButton, &MainLayout::detectAgainButton, &MainLayout::prevButton,
     &MainLayout::nextButton, &MainLayout::primaryButton, &MainLayout::closeButton};
 constexpr WPARAM kKeys[] = {VK_RETURN, VK_RETURN, VK_F5, VK_ESCAPE, VK_TAB, VK_SPACE, VK_LEFT, VK_RIGHT,
                             '1', '2', '3', 'C', 'T', 'E', 'B', 'A'};
-
 }  // namespace
 
 TEST(RealMonkey, RandomInputNeitherCrashesNorHangsNorLeavesFiles) {
@@ -47,12 +42,11 @@ TEST(RealMonkey, RandomInputNeitherCrashesNorHangsNorLeavesFiles) {
     std::printf("LUMIVEX_MONKEY_SEED=%u LUMIVEX_MONKEY_EVENTS=%d\n", seed, events);
     std::mt19937 random(seed);
     auto any = [&](int n) { return int(random() % unsigned(std::max(n, 1))); };
-
     support::ScratchFolder root(L"monkey");
     const support::SteamWorld world(root / L"Steam", {root / L"Steam"});
     const std::string patch(300000, 'p');
     ASSERT_TRUE(support::writeFile(root / L"Download\\patch.rpa", patch));
-    const std::wstring crashReport = support::env(L"SystemDrive") + L"\\crash-report.txt";
+    const std::wstring crashReport = support::env(L"SystemDrive") + L"\\crash-report.txt";  // the harness's debugger writes it
     const std::string crashesBefore = support::readFile(crashReport);
     std::unique_ptr<support::Installer> installer;
     std::wstring cls;
@@ -68,11 +62,10 @@ TEST(RealMonkey, RandomInputNeitherCrashesNorHangsNorLeavesFiles) {
             installer = std::make_unique<support::Installer>(root / L"Download", any(2) ? L"--lang en" : L"");
         }
         HWND hwnd = nullptr;
+        RECT client{};
         ASSERT_TRUE(support::pumpUntil([&] { return (hwnd = front()) || installer->exitCode(0) != STILL_ACTIVE; }))
             << "no window and no end after " << sent << " events";
-        if (!hwnd) continue;  // it ended meanwhile: its exit code is checked above
-        RECT client{};
-        GetClientRect(hwnd, &client);
+        if (!hwnd || !GetClientRect(hwnd, &client)) continue;  // it ended meanwhile: its exit code is checked above
         const bool language = cls == kLanguageWindowClass;
         const float scale = language ? languageWindowScale(client.right, client.bottom, 96)
                                      : scaleFor(float(client.right), float(client.bottom), 96);
@@ -84,10 +77,9 @@ TEST(RealMonkey, RandomInputNeitherCrashesNorHangsNorLeavesFiles) {
         else if (action == 0) PostMessageW(hwnd, WM_CLOSE, 0, 0);
         else if (action < 11) support::pressKey(hwnd, kKeys[any(int(std::size(kKeys)))]);
         else support::clickAt(hwnd, at.x, at.y);
-        DWORD_PTR answer = 0;
-        for (int twice = 0; twice < 2; ++twice)
-            ASSERT_TRUE(SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer) || !IsWindow(hwnd))
-                << "no answer within 5 s after " << sent << " events";
+        DWORD_PTR answer = 0;  // twice: the second comes after at least one of the posted messages
+        ASSERT_TRUE(SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer) || !IsWindow(hwnd)) << sent;
+        ASSERT_TRUE(SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer) || !IsWindow(hwnd)) << sent;
         if (sent == events && installer->exitCode(5000) == STILL_ACTIVE) {  // again until it has ended
             ASSERT_LT(++closing, 20) << "it does not close";
             --sent;

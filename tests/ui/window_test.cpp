@@ -1,23 +1,29 @@
-// The installer window's keys in each state, in this process: a real copy, launch, folder dialog
-// and question behind each key (the real exe cannot be held in Installing or Cancelled).
+// The two windows' decisions as tables (which button reacts where, which key picks which language,
+// where a folder picked by hand leads), the installer screen rendered off-screen, and the installer
+// window's keys in each state (in this process: the real exe cannot be held in Installing or Cancelled).
 #include <gtest/gtest.h>
 
 #include <cstring>
 
+#include "app/language_window.h"
 #include "detect/detection.h"
+#include "install/chooser.h"
 #include "support.h"
+#include "ui/layout.h"
+#include "ui/palette.h"
 
-// Without a window manager Wine waits up to two seconds for the withdrawal of each managed
-// window it hides; the windows of this program and of those it starts are unmanaged and go at once.
+// Without a window manager Wine waits up to two seconds whenever a managed window is hidden;
+// the windows of this program are unmanaged and go at once.
 support::RegistryValue managedWindows(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Managed");
 const bool unmanaged = managedWindows.setString(L"N");
+const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the folder dialog and the windows' extras
+const GdiplusSession gdiplus;
 
 namespace {
-
 enum Outcome { Nothing, Installs, Launches, Closes, Cancels, FolderDialog, AsksFirst, Detects, OtherBox };
+constexpr WPARAM kCloseNo = 0, kCloseYes = 1, kCtrl = 0x10000;  // WM_CLOSE instead of a key; Ctrl held
 
-// A hidden installer window over a Steam world with the game, the patch beside the installer,
-// and after the detected folder a made-up one that only a new detection pass drops.
+// A hidden window over a Steam world with the game and, after it, a folder only a new detection drops.
 struct Hidden {
     support::ScratchFolder root{L"keys"};
     support::SteamWorld world{root / L"Steam", {root / L"Steam"}};
@@ -25,29 +31,21 @@ struct Hidden {
     HWND hwnd = nullptr;
     explicit Hidden(InstallerState state) {
         record.hInstance = GetModuleHandleW(nullptr), record.language = 2, record.appFolder = root / L"Download";
-        record.patchPath = record.appFolder + L"\\patch.rpa";
-        support::writeFile(record.patchPath, "the patch");
+        support::writeFile(record.patchPath = record.appFolder + L"\\patch.rpa", "the patch");
         detectGameFolders(record);
-        record.candidates.push_back({L"C:\\made-up"});
-        record.state = state;
+        record.candidates.push_back({L"C:\\made-up"}), record.state = state;
         if (state == Installing) record.copyJob = std::make_unique<InstallJob>();
         registerMainWindowClass(record.hInstance);
         hwnd = createMainWindow(record, WindowRect{0, 0, 960, 700});
     }
-    ~Hidden() {
-        if (IsWindow(hwnd)) DestroyWindow(hwnd);
-        destroyMainWindowRecord(record);
-    }
-
-    Outcome after(UINT message, WPARAM key, bool ctrl, int answer, bool launchWanted) {
-        support::BoxWatcher boxes(answer);
-        BYTE keys[256], withCtrl[256];
-        GetKeyboardState(keys);
-        std::memcpy(withCtrl, keys, sizeof keys);
-        withCtrl[VK_CONTROL] = ctrl ? 0x80 : 0;
-        SetKeyboardState(withCtrl);
-        SendMessageW(hwnd, message, key, 0);
+    ~Hidden() { IsWindow(hwnd) && DestroyWindow(hwnd), destroyMainWindowRecord(record); }
+    // What a key or WM_CLOSE (its question answered Yes or No) does, once a copy or a wanted launch is done.
+    Outcome after(WPARAM key, bool launchWanted) {
+        support::BoxWatcher boxes(key == kCloseYes ? IDYES : IDCANCEL);
+        BYTE keys[256] = {};
+        keys[VK_CONTROL] = key & kCtrl ? 0x80 : 0;
         SetKeyboardState(keys);
+        key > kCloseYes ? SendMessageW(hwnd, WM_KEYDOWN, key & ~kCtrl, 0) : SendMessageW(hwnd, WM_CLOSE, 0, 0);
         support::pumpUntil([&] { return !record.workerThread; }, 20000);
         const std::wstring launched = support::gameFolderOf(root / L"Steam") + L"\\..\\Lumivex.exe.record";
         if (support::pumpUntil([&] { return support::exists(launched); }, launchWanted ? 20000 : 0)) return Launches;
@@ -62,26 +60,150 @@ struct Hidden {
     }
 };
 
+MainWindow screen(InstallerState state, bool patch, int folders) {
+    MainWindow w;
+    w.state = state, w.patchPresent = patch, w.language = 2, w.candidates.resize(folders, {L"C:\\game"});
+    return w;
+}
+
+// The rectangle of each button, in ButtonId order from LangSimplified (1) to OpenAppFolder (11).
+constexpr LayoutRect MainLayout::*kButtons[] = {
+    &MainLayout::langSimplifiedButton, &MainLayout::langTraditionalButton, &MainLayout::langEnglishButton,
+    &MainLayout::musicButton, &MainLayout::chooseFolderButton, &MainLayout::detectAgainButton, &MainLayout::prevButton,
+    &MainLayout::nextButton, &MainLayout::primaryButton, &MainLayout::closeButton, &MainLayout::openAppFolderButton};
+
+// The screen rendered into a top-down 32-bit bitmap.
+struct Shot {
+    HDC dc = CreateCompatibleDC(nullptr);
+    std::uint32_t* bits = nullptr;
+    HBITMAP bitmap;
+    int w;
+    Shot(const MainWindow& window, int width, int height, UINT dpi, PictureCache* cache = nullptr) : w(width) {
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+        SelectObject(dc, bitmap);
+        renderMainWindowAtDpi(window, dc, width, height, dpi, cache);
+        GdiFlush();
+    }
+    ~Shot() { DeleteDC(dc), DeleteObject(bitmap); }
+    std::uint32_t at(float x, float y) const { return bits[int(y) * w + int(x)] & 0xFFFFFF; }
+};
 }  // namespace
 
 TEST(MainWindowKeys, EachKeyInEachState) {
-    const struct { InstallerState state; UINT message; WPARAM key; bool ctrl; int answer; Outcome outcome; } kRows[] = {
-        {Ready, WM_KEYDOWN, VK_RETURN, false, IDOK, Installs},     {Cancelled, WM_KEYDOWN, VK_RETURN, false, IDOK, Installs},
-        {Failed, WM_KEYDOWN, VK_RETURN, false, IDOK, Installs},    {Installing, WM_KEYDOWN, VK_RETURN, false, IDOK, Nothing},
-        {Complete, WM_KEYDOWN, VK_RETURN, false, IDOK, Launches},  {Ready, WM_KEYDOWN, VK_ESCAPE, false, IDOK, Closes},
-        {Complete, WM_KEYDOWN, VK_ESCAPE, false, IDOK, Closes},    {Cancelled, WM_KEYDOWN, VK_ESCAPE, false, IDOK, Closes},
-        {Failed, WM_KEYDOWN, VK_ESCAPE, false, IDOK, Closes},      {Installing, WM_KEYDOWN, VK_ESCAPE, false, IDOK, Cancels},
-        {Ready, WM_KEYDOWN, 'B', true, IDCANCEL, FolderDialog},    {Complete, WM_KEYDOWN, 'B', true, IDCANCEL, FolderDialog},
-        {Ready, WM_KEYDOWN, 'B', false, IDCANCEL, Nothing},        {Installing, WM_KEYDOWN, 'B', true, IDCANCEL, Nothing},
-        {Failed, WM_KEYDOWN, VK_F5, false, IDOK, Detects},         {Installing, WM_KEYDOWN, VK_F5, false, IDOK, Detects},
-        {Installing, WM_CLOSE, 0, false, IDNO, AsksFirst},         {Installing, WM_CLOSE, 0, false, IDYES, Closes},
-        {Ready, WM_CLOSE, 0, false, IDNO, Closes},
-    };
+    const struct { InstallerState state; WPARAM key; Outcome outcome; } kRows[] = {
+        {Ready, VK_RETURN, Installs},     {Cancelled, VK_RETURN, Installs},   {Failed, VK_RETURN, Installs},
+        {Installing, VK_RETURN, Nothing}, {Complete, VK_RETURN, Launches},    {Ready, VK_ESCAPE, Closes},
+        {Complete, VK_ESCAPE, Closes},    {Cancelled, VK_ESCAPE, Closes},     {Failed, VK_ESCAPE, Closes},
+        {Installing, VK_ESCAPE, Cancels}, {Ready, 'B' | kCtrl, FolderDialog}, {Complete, 'B' | kCtrl, FolderDialog},
+        {Ready, 'B', Nothing},            {Installing, 'B' | kCtrl, Nothing}, {Failed, VK_F5, Detects},
+        {Installing, VK_F5, Detects},     {Installing, kCloseNo, AsksFirst},  {Installing, kCloseYes, Closes},
+        {Ready, kCloseNo, Closes}};
     for (const auto& row : kRows) {
         Hidden window(row.state);
         ASSERT_TRUE(window.hwnd);
-        EXPECT_EQ(window.after(row.message, row.key, row.ctrl, row.answer, row.outcome == Launches), row.outcome)
-            << "state " << row.state << ", message " << row.message << ", key " << row.key << (row.ctrl ? " with Ctrl" : "");
+        EXPECT_EQ(window.after(row.key, row.outcome == Launches), row.outcome) << "state " << row.state << ", key " << std::hex << row.key;
         EXPECT_TRUE(row.outcome != Detects || window.record.state == (row.state == Installing ? Installing : Ready));
+    }
+}
+
+// Whether each button reacts (a flag per button in ButtonId order), and the hit test finds it at its
+// centre and corners only then, never beside or below it, on two canvas sizes.
+TEST(HitTest, EachButtonReactsInsideItsRectangleOnlyInItsStates) {
+    const struct { InstallerState state; bool patch; int folders; const char* reacts; } kRows[] = {
+        {Ready, true, 2, "11111111100"},     {Installing, true, 2, "11110000100"}, {Complete, true, 2, "11111111110"},
+        {Cancelled, true, 2, "11111111100"}, {Failed, true, 2, "11111111100"},     {Ready, false, 1, "11111100001"},
+        {Installing, false, 1, "11110000101"}, {Complete, false, 1, "11111100111"}, {Failed, true, 0, "11111100000"}};
+    for (const auto& row : kRows) {
+        const MainWindow w = screen(row.state, row.patch, row.folders);
+        for (const auto& [cw, ch] : {std::pair{920.f, 620.f}, {1160.f, 700.f}}) {
+            for (int b = 0; b < 11; ++b) {
+                const ButtonId id = ButtonId(b + 1), want = row.reacts[b] == '1' ? id : ButtonId::None;
+                const LayoutRect r = computeLayout(cw, ch, row.state).*kButtons[b];
+                const std::string at = std::to_string(row.state) + " button " + std::to_string(b + 1);
+                EXPECT_EQ(buttonActive(w, id), row.reacts[b] == '1') << at;
+                if (r.width == 0) continue;
+                for (const auto& [x, y] : {std::pair{r.left + r.width / 2, r.top + r.height / 2}, {r.left + .5f, r.top + .5f},
+                                           {r.right() - .5f, r.bottom() - .5f}, {r.left - 1, r.top + 1}, {r.left + 1, r.bottom() + 1}})
+                    EXPECT_EQ(hitTest(w, x, y, cw, ch) == id, want == id && x > r.left && y < r.bottom()) << at << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(LanguageWindow, KeysAndButtonsPickTheirLanguage) {
+    const std::pair<WPARAM, int> keys[] = {{VK_ESCAPE, -1}, {'1', 0}, {'C', 0}, {'2', 1}, {'T', 1}, {'3', 2},
+                                           {'E', 2}, {VK_RETURN, -2}, {VK_SPACE, -2}, {'A', -2}, {VK_NUMPAD1, -2}};
+    for (const auto& [key, language] : keys) EXPECT_EQ(languageForKey(key), language) << key;
+    for (int k = 0; k < 3; ++k) {  // the centre and the edges belong to the button, what lies beside it does not
+        const LayoutRect r = languageButtonRect(k);
+        for (const auto& [x, y, button] : {std::tuple{r.left + r.width / 2, r.top + r.height / 2, k}, {r.left, r.top, k},
+                 {r.right(), r.bottom(), k}, {r.left - 1, r.top + 9, -1}, {r.left + 9, r.bottom() + 1, -1}, {r.left + 9, r.top - 1, -1}})
+            EXPECT_EQ(languageButtonAt(x, y), button) << k << " at " << x << "," << y;
+    }
+}
+
+// Every form of a Steam library leads to its game folder; a pick that leads to none gets the hint.
+TEST(FolderChoice, EachPickLeadsToTheGameFolderOrToTheHint) {
+    support::ScratchFolder root(L"chooser");
+    const std::wstring library = root / L"Library", game = support::makeGameFolder(library);
+    const std::wstring onlyPatch = support::gameFolderOf(root / L"OnlyPatch");
+    support::writeFile(onlyPatch + L"\\patch.rpa", "no original archive"), support::writeFile(root / L"Loose\\game\\archive.rpa", "");
+    const struct { std::wstring picked; bool leads; } kPicks[] = {
+        {game, true}, {game + L"\\", true}, {library + L"\\steamapps\\common\\Lumivex Orrendale", true},
+        {library + L"\\steamapps\\common", true}, {library + L"\\steamapps", true}, {library, true},
+        {library + L"/steamapps/common/", true}, {game + L"\\..\\..", true}, {onlyPatch, false},
+        {root / L"OnlyPatch", false}, {root / L"Loose\\game", false}, {root / L"Missing", false}, {L"", false}};
+    for (const auto& pick : kPicks) {
+        const WidePath resolved = resolveChosenFolder(pick.picked);
+        EXPECT_TRUE(pick.leads ? pathEqualsNoCase(resolved, game) : resolved.empty()) << pick.picked << " -> " << resolved;
+        const AdoptionDecision decision = decideAdoption(resolved);
+        EXPECT_TRUE(decision.adopt == pick.leads && (pick.leads || (decision.warning == TextSlot::selectFolderHint &&
+                                                                     decision.icon == MB_ICONWARNING))) << pick.picked;
+    }
+}
+
+// Colours a fraction across a layout rectangle at its middle height, at two sizes and DPIs, in
+// states the real installer cannot be held in; the half-full bar shows no fill at its far end.
+TEST(Paint, ColoursAtLayoutPoints) {
+    using namespace palette;
+    const struct { InstallerState state; bool patch; int perMille; LayoutRect MainLayout::*rect; float fx;
+                   Gdiplus::ARGB colour; bool shown; } kPoints[] = {
+        {Ready, false, 0, &MainLayout::patchDot, .5f, kPatchMissingDot, true},
+        {Ready, true, 0, &MainLayout::primaryButton, .03f, kPrimaryNormal, true},
+        {Installing, true, 500, &MainLayout::primaryButton, .03f, kCancelNormal, true},
+        {Installing, true, 500, &MainLayout::progressBar, .45f, kAccent, true},
+        {Installing, true, 500, &MainLayout::progressBar, .98f, kAccent, false},
+        {Complete, true, 0, &MainLayout::progressBar, .98f, kAccent, true}};
+    for (const auto& [width, height, dpi] : {std::tuple{920, 620, 96u}, {1740, 1050, 144u}}) {
+        const float scale = scaleFor(float(width), float(height), float(dpi));
+        for (const auto& p : kPoints) {
+            MainWindow w = screen(p.state, p.patch, 1);
+            w.progressPerMille = p.perMille;
+            const LayoutRect r = computeLayout(width / scale, height / scale, p.state).*p.rect;
+            const std::uint32_t seen = Shot(w, width, height, dpi).at((r.left + r.width * p.fx) * scale, (r.top + r.height / 2) * scale);
+            const int tolerance = !p.shown ? 30 : p.colour >> 24 == 0xFF ? 3 : 20;  // translucent: blended with the card
+            EXPECT_EQ(support::closeTo(seen, p.colour & 0xFFFFFF, tolerance), p.shown)
+                << std::hex << seen << " against " << p.colour << " in state " << p.state << " at " << std::dec << dpi;
+        }
+    }
+}
+
+// The picture kept between paints gives the very pixels a fresh render gives, through changes of
+// size, scale and state with one cache.
+TEST(Paint, KeptPictureMatchesAFreshRender) {
+    MainWindow w = screen(Ready, true, 1);
+    loadBackgroundImage(w.background, GetModuleHandleW(nullptr));
+    ASSERT_TRUE(w.background.image);
+    PictureCache cache;
+    const struct { int width, height; UINT dpi; InstallerState state; } kSteps[] = {
+        {920, 620, 96, Ready}, {1160, 700, 96, Installing}, {1740, 1050, 144, Complete}, {1160, 700, 144, Failed},
+        {1160, 700, 96, Cancelled}};
+    for (const auto& step : kSteps) {
+        w.state = step.state;
+        const Shot fresh(w, step.width, step.height, step.dpi), kept(w, step.width, step.height, step.dpi, &cache);
+        EXPECT_EQ(std::memcmp(fresh.bits, kept.bits, size_t(step.width) * step.height * 4), 0)
+            << step.width << "x" << step.height << " at " << step.dpi << " in state " << step.state;
     }
 }
