@@ -1,1 +1,0 @@
-add_wine_gtest(chooser_tests ${CMAKE_CURRENT_LIST_DIR}/chooser_test.cpp)

@@ -1,0 +1,201 @@
+// The real installer (LUMIVEX_EXE; the shipped 32-bit one in e2e_journeys_pe32) driven as a player
+// and a screen reader drive it, checked by what they see and hear and by what ends up on disk.
+#include <gtest/gtest.h>
+#include <oleacc.h>
+
+#include <algorithm>
+
+#include "app/language_window.h"
+#include "install/error_text.h"
+#include "support.h"
+#include "ui/layout.h"
+#include "ui/palette.h"
+#include "ui/screen_items.h"
+#include "ui/screen_text.h"
+
+namespace {
+// Without a window manager Wine waits up to two seconds whenever a managed window is hidden;
+// the windows of the programs started here are unmanaged and go at once.
+support::RegistryValue managedWindows(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Managed");
+const bool unmanaged = managedWindows.setString(L"N");
+const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+
+// What a screen reader hears of a window's client: each child's name, "button:" before a button's.
+std::vector<std::wstring> heard(HWND hwnd, ComPtr<IAccessible>* keep = nullptr) {
+    ComPtr<IAccessible> client;
+    std::vector<std::wstring> names;
+    LONG count = 0;
+    if (AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, __uuidof(IAccessible), client.outVoid()) || client->get_accChildCount(&count))
+        return names;
+    VARIANT child{}, role{};
+    for (child.vt = VT_I4; child.lVal++ < count; VariantClear(&role)) {
+        BSTR name = nullptr;
+        client->get_accName(child, &name);
+        client->get_accRole(child, &role);
+        names.push_back((role.lVal == ROLE_SYSTEM_PUSHBUTTON ? L"button:" : L"") + std::wstring(name ? name : L""));
+        SysFreeString(name);
+    }
+    if (keep) *keep = std::move(client);
+    return names;
+}
+bool hears(HWND hwnd, const std::wstring& name) {
+    return support::pumpUntil([&] { const auto names = heard(hwnd); return std::count(names.begin(), names.end(), name) > 0; });
+}
+// Presses the button of that name as a screen reader does.
+bool press(HWND hwnd, const std::wstring& name) {
+    ComPtr<IAccessible> client;
+    const auto names = heard(hwnd, &client);
+    VARIANT child{};
+    child.vt = VT_I4, child.lVal = LONG(std::find(names.begin(), names.end(), L"button:" + name) - names.begin()) + 1;
+    return child.lVal <= LONG(names.size()) && client->accDoDefaultAction(child) == S_OK;
+}
+
+std::wstring title(HWND hwnd) {
+    std::wstring text(256, L'\0');
+    return text.substr(0, GetWindowTextW(hwnd, text.data(), 256));
+}
+// A layout rectangle's point (a fraction across it, at mid height) in the window's client pixels.
+POINT pointOf(HWND hwnd, InstallerState state, LayoutRect MainLayout::*rect, float fx = .5f, int dpi = 96) {
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    const float scale = scaleFor(float(client.right), float(client.bottom), float(dpi));
+    const LayoutRect r = computeLayout(client.right / scale, client.bottom / scale, state).*rect;
+    return POINT{LONG((r.left + r.width * fx) * scale), LONG((r.top + r.height / 2) * scale)};
+}
+
+bool shows(HWND hwnd, POINT at, Gdiplus::ARGB colour) {
+    return support::pumpUntil([&] { return support::closeTo(support::screenPixel(hwnd, at.x, at.y), colour & 0xFFFFFF); });
+}
+// A folder nobody may write to, root included (as root Wine writes anywhere): Linux's immutable flag.
+struct Immutable {
+    std::string folder;
+    explicit Immutable(const std::wstring& path) : folder(support::unixPath(path)) { EXPECT_TRUE(chattr("+i")); }
+    ~Immutable() { chattr("-i"); }
+    bool chattr(const char* flag) const {
+        const char* argv[] = {"chattr", flag, folder.c_str(), nullptr};
+        const auto spawn = reinterpret_cast<NTSTATUS(CDECL*)(const char* const*, int)>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "__wine_unix_spawnvp")));
+        return spawn && spawn(argv, 1) == 0;
+    }
+};
+}  // namespace
+
+// Both windows at each starting DPI: titled, sized for the DPI, centred on the work area. Keys that
+// pick nothing change nothing; a picking key or (without keys) a click at the button's scaled centre
+// opens the installer window in that language, its pill selected; Escape and WM_CLOSE (key 0) end with 0.
+TEST(RealWindows, StartSizedAndCentredAtEachDpiThenKeysAndClicks) {
+    RECT work{}, client{}, outer{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    auto centred = [&](HWND hwnd) {
+        return GetWindowRect(hwnd, &outer) && std::abs(outer.left + outer.right - work.left - work.right) <= 1 &&
+               std::abs(outer.top + outer.bottom - work.top - work.bottom) <= 1;
+    };
+    constexpr LayoutRect MainLayout::*kPills[] = {&MainLayout::langSimplifiedButton, &MainLayout::langTraditionalButton,
+                                                  &MainLayout::langEnglishButton};
+    const struct { int dpi; std::vector<WPARAM> keys; int language; } kRows[] = {
+        {96, {VK_RETURN, 'X', VK_F5, '1'}, 0}, {144, {}, 1}, {144, {'A', VK_ESCAPE}, -1}, {96, {'B', 0}, -1}, {96, {'E'}, 2}};
+    for (const auto& row : kRows) {
+        support::ScratchFolder folder(L"windows");
+        const support::StartingDpi starting(row.dpi);
+        const support::Installer installer(folder.path(), L"");
+        const HWND chooser = installer.window(kLanguageWindowClass);
+        ASSERT_TRUE(chooser && GetClientRect(chooser, &client)) << row.dpi;
+        EXPECT_EQ(title(chooser), kInstallerCaption);
+        EXPECT_EQ(client.right * 10000 + client.bottom, MulDiv(650, row.dpi, 96) * 10000 + MulDiv(280, row.dpi, 96));
+        EXPECT_TRUE(centred(chooser)) << row.dpi;
+        for (WPARAM key : row.keys) key ? support::pressKey(chooser, key) : void(PostMessageW(chooser, WM_CLOSE, 0, 0));
+        const POINT at = support::centreOf(languageButtonRect(row.language), languageWindowScale(client.right, client.bottom, row.dpi));
+        if (row.keys.empty()) support::clickAt(chooser, at.x, at.y);
+        if (row.language >= 0) {
+            const HWND main = installer.window(kMainWindowClass);
+            ASSERT_TRUE(main && GetClientRect(main, &client) && centred(main)) << row.dpi;
+            EXPECT_EQ(title(main), textsFor(row.language)[TextSlot::windowTitle]);
+            EXPECT_EQ(client.right, MulDiv(1160, row.dpi, 96));
+            // Taller than the work area less its margin, the window takes that height.
+            EXPECT_EQ(outer.bottom - outer.top, std::min(MulDiv(700, row.dpi, 96) + int(outer.bottom - outer.top - client.bottom),
+                                                         int(work.bottom - work.top) - MulDiv(24, row.dpi, 96)));
+            EXPECT_TRUE(shows(main, pointOf(main, Ready, kPills[row.language], .1f, row.dpi), palette::kPillSelected)) << row.dpi;
+            row.language ? support::pressKey(main, VK_ESCAPE) : void(PostMessageW(main, WM_CLOSE, 0, 0));
+        }
+        EXPECT_EQ(installer.exitCode(10000), 0u) << row.dpi << " " << row.language;
+    }
+}
+
+// First start: the language window heard as its heading and buttons, English by a click; the screen
+// heard in each language (pills pressed by default action); a click installs the patch byte for
+// byte; "Launch game" starts Lumivex.exe in the game's folder and the installer ends with 0.
+TEST(RealJourney, FirstStartInstallAndLaunch) {
+    support::ScratchFolder root(L"journey");
+    const support::SteamWorld world(root / L"Steam", {root / L"Steam"});
+    std::string patch(3 << 20, '\0');
+    for (size_t i = 0; i < patch.size(); ++i) patch[i] = char((i * 2654435761u) >> 13);
+    ASSERT_TRUE(support::writeFile(root / L"Download\\patch.rpa", patch));
+    const support::Installer installer(root / L"Download", L"");
+    const HWND chooser = installer.window(kLanguageWindowClass);
+    ASSERT_TRUE(chooser);
+    EXPECT_EQ(heard(chooser), (std::vector<std::wstring>{kLanguageSelectHeading, L"button:" + std::wstring(languageLabels[0]),
+                               L"button:" + std::wstring(languageLabels[1]), L"button:" + std::wstring(languageLabels[2])}));
+    const POINT english = support::centreOf(languageButtonRect(2), 1.0f);
+    support::clickAt(chooser, english.x, english.y);
+    const HWND main = installer.window(kMainWindowClass);
+    ASSERT_TRUE(main);
+    for (LanguageId language : {0, 1, 2}) {
+        const LocalizedText& text = textsFor(language);
+        ASSERT_TRUE(press(main, kPillLabels[language])) << language;
+        for (const wchar_t* name : {text[TextSlot::readyToInstall], text[TextSlot::steamDetected]})
+            EXPECT_TRUE(hears(main, name)) << language;
+        for (const wchar_t* button : {text[TextSlot::chooseFolder], text[TextSlot::detectAgain], text[TextSlot::installPatch],
+                                          kPillLabels[0], kPillLabels[1], kPillLabels[2], buttonWordsFor(language).mute})
+            EXPECT_TRUE(hears(main, std::wstring(L"button:") + button)) << language;
+        EXPECT_EQ(title(main), text[TextSlot::windowTitle]);
+    }
+    EXPECT_TRUE(shows(main, pointOf(main, Ready, &MainLayout::langEnglishButton, .1f), palette::kPillSelected));
+    EXPECT_TRUE(shows(main, pointOf(main, Ready, &MainLayout::patchDot), palette::kPatchFoundDot));
+    const POINT install = pointOf(main, Ready, &MainLayout::primaryButton);
+    support::clickAt(main, install.x, install.y);
+    ASSERT_TRUE(hears(main, L"button:" + std::wstring(textsFor(2)[TextSlot::launchGame])));
+    EXPECT_TRUE(support::readFile(world.gameFolders[0] + L"\\patch.rpa") == patch);
+    EXPECT_TRUE(shows(main, pointOf(main, Complete, &MainLayout::progressBar, .98f), palette::kAccent));
+    const POINT launch = pointOf(main, Complete, &MainLayout::primaryButton);
+    support::clickAt(main, launch.x, launch.y);
+    EXPECT_EQ(installer.exitCode(), 0u);
+    const std::wstring gameRoot = world.gameFolders[0].substr(0, world.gameFolders[0].size() - 5);  // less "\game"
+    std::string record;
+    ASSERT_TRUE(support::pumpUntil([&] { return !(record = support::readFile(gameRoot + L"\\Lumivex.exe.record")).empty(); }));
+    EXPECT_EQ(record.substr(record.find('\n') + 1), support::utf8(gameRoot) + "\n");  // its working folder
+}
+
+// Enter installs while the game holds its patch.rpa open (the in-use warning), then while the game
+// folder cannot be written (the administrator question, answered No): each time the screen says it
+// failed, the old patch stays as it was; Escape ends with 0.
+TEST(RealJourney, InUseAndNotWritableStayFailed) {
+    support::ScratchFolder root(L"failures");
+    const support::SteamWorld world(root / L"Steam", {root / L"Steam"});
+    const std::wstring old = world.gameFolders[0] + L"\\patch.rpa";
+    ASSERT_TRUE(support::writeFile(old, "the old patch") && support::writeFile(root / L"Download\\patch.rpa", "new"));
+    const LocalizedText& text = textsFor(2);
+    const support::Installer installer(root / L"Download", L"--lang en");
+    const HWND main = installer.window(kMainWindowClass);
+    ASSERT_TRUE(main && hears(main, text[TextSlot::patchWillOverwrite]));
+    const struct { DWORD error; const wchar_t* box; UINT buttons; int answer; std::wstring status; } kFailures[] = {
+        {ERROR_SHARING_VIOLATION, text[TextSlot::patchInUse], MB_OK, IDOK, text[TextSlot::patchInUse] + std::wstring(L" ")},
+        {ERROR_ACCESS_DENIED, text[TextSlot::notWritableRestartAdmin], MB_YESNO, IDNO, text[TextSlot::copyFailed] + std::wstring(L": ")}};
+    for (const auto& failure : kFailures) {
+        const bool inUse = failure.error == ERROR_SHARING_VIOLATION;
+        const FileHandle held(inUse ? CreateFileW(old.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr) : nullptr);
+        const std::unique_ptr<Immutable> unwritable(inUse ? nullptr : new Immutable(world.gameFolders[0]));
+        support::pressKey(main, VK_RETURN);
+        const HWND box = installer.window(L"#32770");
+        ASSERT_TRUE(box) << failure.error;
+        const support::SeenBox seen = support::readBox(box);
+        EXPECT_EQ(seen.text.rfind(failure.box, 0), 0u) << support::utf8(seen.text);  // the in-use text goes on with the error's
+        EXPECT_EQ(seen.caption, text[TextSlot::windowTitle]);
+        EXPECT_EQ(seen.style & MB_TYPEMASK, failure.buttons);  // the icon of another process is not comparable here
+        support::answerBox(box, failure.answer);
+        EXPECT_TRUE(hears(main, failure.status + systemErrorText(failure.error))) << failure.error;
+        EXPECT_TRUE(hears(main, L"button:" + std::wstring(text[TextSlot::installPatch])));
+    }
+    EXPECT_EQ(support::readFile(old), "the old patch");
+    support::pressKey(main, VK_ESCAPE);
+    EXPECT_EQ(installer.exitCode(), 0u);
+}
