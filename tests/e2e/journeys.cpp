@@ -14,10 +14,6 @@
 #include "ui/screen_text.h"
 
 namespace {
-// Without a window manager Wine waits up to two seconds whenever a managed window is hidden;
-// the windows of the programs started here are unmanaged and go at once.
-support::RegistryValue managedWindows(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Managed");
-const bool unmanaged = managedWindows.setString(L"N");
 const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
 // What a screen reader hears of a window's client: each child's name, "button:" before a button's.

@@ -14,10 +14,6 @@
 #include "ui/layout.h"
 
 namespace {
-// Without a window manager Wine waits up to two seconds whenever a managed window is hidden;
-// the windows of the programs started here are unmanaged and go at once.
-support::RegistryValue managedWindows(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Managed");
-const bool unmanaged = managedWindows.setString(L"N");
 
 std::set<std::wstring> namesIn(const std::wstring& folder) {
     std::set<std::wstring> names;

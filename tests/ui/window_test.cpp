@@ -12,10 +12,6 @@
 #include "ui/layout.h"
 #include "ui/palette.h"
 
-// Without a window manager Wine waits up to two seconds whenever a managed window is hidden;
-// the windows of this program are unmanaged and go at once.
-support::RegistryValue managedWindows(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Managed");
-const bool unmanaged = managedWindows.setString(L"N");
 const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the folder dialog and the windows' extras
 const GdiplusSession gdiplus;
 
