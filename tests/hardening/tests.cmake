@@ -1,6 +1,11 @@
-# Hardening: DLL planting, executable properties, bad inputs, randomized parsing.
-add_script_test(hardening_dll_planting ${CMAKE_CURRENT_LIST_DIR}/dll_planting.sh $<TARGET_FILE:wintool>)
-add_script_test(hardening_pe_checks ${CMAKE_CURRENT_LIST_DIR}/pe_checks.sh)
+# Hardening: both builds among planted DLLs and without each system DLL; their PE properties.
+add_executable(planting_tests ${CMAKE_CURRENT_LIST_DIR}/planting_test.cpp)
+target_link_libraries(planting_tests PRIVATE support GTest::gtest_main)
+target_link_options(planting_tests PRIVATE ${LUMIVEX_LINK_FLAGS})
+add_dependencies(planting_tests audio_tests LumivexPatchInstaller)
+add_script_test(hardening_dll_planting ${CMAKE_CURRENT_LIST_DIR}/dll_planting.sh $<TARGET_FILE:planting_tests>)
+add_pe32_test(hardening_dll_planting ${CMAKE_CURRENT_LIST_DIR}/dll_planting.sh $<TARGET_FILE:planting_tests>)
+add_script_test(hardening_pe_checks ${CMAKE_CURRENT_LIST_DIR}/pe_checks.py ${LUMIVEX_SHIPPED_EXE})
 add_wine_gtest(hardening_fuzz ${CMAKE_CURRENT_LIST_DIR}/parse_fuzz_test.cpp)
 set_tests_properties(hardening_fuzz PROPERTIES ENVIRONMENT "${LUMIVEX_HARNESS_ENV};LUMIVEX_FUZZ_SECONDS=20")
 target_link_libraries(hardening_fuzz PRIVATE psapi)
@@ -9,4 +14,3 @@ add_wine_gtest(hardening_bad_inputs ${CMAKE_CURRENT_LIST_DIR}/bad_inputs_test.cp
 target_include_directories(hardening_bad_inputs PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../detect ${CMAKE_CURRENT_LIST_DIR}/../install)
 target_link_libraries(hardening_bad_inputs PRIVATE install_fixture)
 add_dependencies(hardening_bad_inputs install_recorder)
-add_pe32_test(hardening_dll_planting ${CMAKE_CURRENT_LIST_DIR}/dll_planting.sh $<TARGET_FILE:wintool>)
