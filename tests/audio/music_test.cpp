@@ -1,19 +1,19 @@
-// The music: what the decoder makes of the embedded track and of other streams, and the player on
-// the test machines, which have no sound device.
+// The music: the decoder on the embedded track and other streams; the player on machines without a sound device.
 #include <gtest/gtest.h>
 
 #include <cstring>
+
 #include "audio/music.h"
 #include "resources/resource_ids.h"
 #include "support.h"
 
-namespace {
-
-std::string fixture(const wchar_t* name) { return support::readFile(support::fromUnix(support::env(L"LUMIVEX_SOURCE") + L"/tests/audio/" + name)); }
+std::string fixture(const wchar_t* name) {
+    return support::readFile(support::fromUnix(support::env(L"LUMIVEX_SOURCE") + L"/tests/audio/" + name));
+}
 DecodedTrack decode(const std::string& ogg) { return decodeTrack(ogg.data(), DWORD(ogg.size())); }
 
-// The embedded track decodes to what its Ogg headers announce (channels and rate in the Vorbis
-// identification header, samples per channel as the last page's granule position), and is music.
+// The embedded track decodes to what its Ogg headers say (channels and rate in the Vorbis identification
+// header, samples per channel as the last page's granule position), and is music.
 TEST(Music, TracksDecodeAsTheirHeadersSay) {
     const HRSRC info = FindResourceW(nullptr, MAKEINTRESOURCEW(IDR_MUSIC), MAKEINTRESOURCEW(10));
     const std::string ogg(static_cast<const char*>(LockResource(LoadResource(nullptr, info))), SizeofResource(nullptr, info));
@@ -51,5 +51,3 @@ TEST(Music, WithoutADeviceStaysSilentAndReleasesEverything) {
     EXPECT_EQ(player.muted, 0);
     expectReleased(player);
 }
-
-}  // namespace

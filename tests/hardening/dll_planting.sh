@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Builds the planted DLL under the names of DLLs the installer, or the system DLLs it uses, load, and
-# the control program, for the installer's architecture (LUMIVEX_MINGW_CC: tests/harness/pe32.sh
-# sets it for the 32-bit exe); then runs the planting tests. Usage: dll_planting.sh <planting_tests.exe>
+# dll_planting.sh <planting_tests.exe>: the planted DLL, under names of DLLs the installer or its system DLLs
+# load, and the control program, for the installer's architecture (tests/harness/pe32.sh sets LUMIVEX_MINGW_CC).
 set -eu
 cc=${LUMIVEX_MINGW_CC:-x86_64-w64-mingw32-gcc} source=$(dirname "$0")/planted_dll.c
 export LUMIVEX_PLANTED=$LUMIVEX_BUILD/planted-${cc%-gcc}

@@ -1,14 +1,12 @@
 #!/usr/bin/python3
-"""What makes both builds harder to attack, read from the files: the x86_64 test build (LUMIVEX_EXE)
-and the shipped 32-bit Release build (the argument). Prints each check; exit code 1 if one fails."""
+"""What makes both builds harder to attack: the x86_64 test build (LUMIVEX_EXE), the shipped 32-bit one (argument)."""
 import glob, os, re, sys
-
 import pefile
 
 src = os.environ["LUMIVEX_SOURCE"]
 delay = re.search(r"lumivex_delay_load\(LumivexPatchInstaller ([^)]*)\)", open(f"{src}/CMakeLists.txt").read()).group(1).split()
 named = {m.lower() for f in glob.glob(f"{src}/src/*/*.cpp") for m in re.findall(r'L"(\w+)\.dll"', open(f).read())}
-failed = 0
+failed = 0  # a check that fails
 for exe, pe32 in ((os.environ["LUMIVEX_EXE"], False), (sys.argv[1], True)):
     data = open(exe, "rb").read()
     pe = pefile.PE(data=data)

@@ -1,12 +1,11 @@
-/* A DLL an attacker drops beside the installer: loaded by any process, it leaves "<its path>.loaded".
- * Built with -DCONTROL, the unguarded program that loads each DLL named on its command line by the
- * default search order and returns how many it loaded. */
+/* A DLL an attacker drops beside the installer: loaded, it leaves "<its path>.loaded". Built with -DCONTROL,
+ * the unguarded program that loads the DLLs named on its command line and returns how many it loaded. */
 #include <windows.h>
 
 #ifdef CONTROL
 int wmain(int argc, wchar_t** argv) {
     int loaded = 0;
-    while (--argc > 0) loaded += LoadLibraryW(argv[argc]) != NULL;
+    while (--argc > 0) loaded += LoadLibraryW(argv[argc]) != NULL;  /* the default search order */
     return loaded;
 }
 #else

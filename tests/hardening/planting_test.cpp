@@ -1,5 +1,4 @@
-// The installer in a download folder where DLLs were planted (dll_planting.sh builds them for the
-// installer's architecture into LUMIVEX_PLANTED), and the installer without each system DLL.
+// The installer among planted DLLs (dll_planting.sh builds them into LUMIVEX_PLANTED), and without system DLLs.
 #include <gtest/gtest.h>
 #include <oleacc.h>
 
@@ -10,15 +9,11 @@
 
 using namespace support;
 
-namespace {
-
-// Wine takes a DLL from the program's folder only where its load order (read as a program starts)
-// says "native,builtin", as Windows always would: the control program shows each plant is then
-// picked up. The music player goes alone through the audio tests, which lack the installer's
-// process-wide setting (x86_64 only). "" disables a DLL: without one it cannot do without, the
-// installer ends with 1 before any window, never crashing (they all go through one delay-load
-// hook; pe_checks.py sees each delay-loaded); without an optional one it runs, less the title bar,
-// the music or the screen reader's object.
+// Wine takes a DLL from the program's folder only where its load order (read as a program starts) says
+// "native,builtin", as Windows always would: the control shows each plant is then picked up. The music player
+// goes alone through the audio tests, without the installer's process-wide setting (x86_64 only). "" disables a
+// DLL: without a required one (each goes through one delay-load hook) the installer ends with 1 before any
+// window; without an optional one it runs, less the title bar, the music or the screen reader's object.
 TEST(Planting, PlantedOrMissingDlls) {
     const std::wstring planted = fromUnix(env(L"LUMIVEX_PLANTED")), none;
     const bool x86_64 = env(L"LUMIVEX_MINGW_CC").find(L"i686") == std::wstring::npos;
@@ -61,5 +56,3 @@ TEST(Planting, PlantedOrMissingDlls) {
         for (const std::wstring& name : names) EXPECT_EQ(exists(folder / name + L".dll.loaded"), row.loads) << what << utf8(name);
     }
 }
-
-}  // namespace

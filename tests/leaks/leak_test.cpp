@@ -1,6 +1,5 @@
-// One process, one real main window on the display: repaints, resizes and DPI changes, language
-// switches, detection passes and installs must each give back every handle, GDI object, window and
-// live heap byte they take.
+// One process, one real main window on the display: repaints, resizes and DPI changes, language switches,
+// detection passes and installs must each give back every handle, GDI object, window and live heap byte.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <psapi.h>
@@ -14,11 +13,10 @@
 
 using namespace support;
 
-// Wine 8 answers 0 to GetProcessHandleCount and GetGuiResources, so the census counts for itself:
-// handle values GetHandleInformation accepts (Wine hands out small multiples of 4), GDI table
-// indexes GetObjectType accepts (Wine takes an upper word of 0 as any generation), the process's
-// windows, the live bytes of every Windows heap (each GDI+ object, string, job). Committed memory
-// also holds Wine's Unix-side font caches, which grow in steps and never shrink: it gets a ceiling.
+// Wine 8 answers 0 to GetProcessHandleCount and GetGuiResources, so the census counts for itself: handle
+// values GetHandleInformation accepts (Wine hands out small multiples of 4), GDI table indexes GetObjectType
+// accepts (an upper word of 0 is any generation to Wine), the process's windows, the live bytes of every heap
+// (each GDI+ object, string, job). Committed memory also holds Wine's font caches, which never shrink.
 std::array<long long, 5> census() {
     long long handles = 0, gdi = 0, windows = 0, heap = 0;
     DWORD flags = 0, process = 0;
@@ -46,9 +44,7 @@ TEST(Leaks, EveryPhaseGivesEverythingBack) {
     MainWindow record;
     record.hInstance = GetModuleHandleW(nullptr);
     record.fontFamily = createUiFontFamily(record.language);
-    record.appFolder = scratch / L"app";
-    record.exePath = record.appFolder + L"\\LumivexPatchInstaller.exe";
-    record.patchPath = record.appFolder + L"\\patch.rpa";
+    record.patchPath = (record.appFolder = scratch / L"app") + L"\\patch.rpa";
     const std::string patch(96 * 1024, 'p');
     const std::wstring copied = steam.gameFolders[0] + L"\\patch.rpa";
     writeFile(record.patchPath, patch);
@@ -65,14 +61,13 @@ TEST(Leaks, EveryPhaseGivesEverythingBack) {
         RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         EXPECT_FALSE(GetUpdateRect(hwnd, nullptr, FALSE));
     };
-    ImagePtr spare;  // the picture while a paint goes without it
-    const HDC other = CreateCompatibleDC(nullptr);
+    ImagePtr spare;  // the picture while a paint goes without
+    const HDC other = CreateCompatibleDC(nullptr);  // for renders at other DPIs
     const HGDIOBJ otherBitmap = SelectObject(other, CreateBitmap(1740, 1050, 1, 32, nullptr));
     const SIZE sizes[] = {{1160, 700}, {1740, 1050}, {920, 620}};
-    // A first round of each phase loads fonts, the JPEG decoder and GDI+ caches; the counted one
-    // ends as it did. Each resize, and each render at another DPI through the kept picture, makes
-    // the picture anew; Wine hands old window surfaces back on its Unix side at times of its own, so
-    // resizes get half a picture per change of slack (a leaked picture shows as a GDI object too).
+    // A first round of each phase loads fonts, the JPEG decoder and GDI+ caches; the counted one ends as it did.
+    // Each resize, and each render at another DPI through the kept picture, makes the picture anew; Wine hands
+    // old window surfaces back at times of its own, so resizes get half a picture per change of slack.
     const struct { const char* phase; int rounds; long long slack; std::function<void(int)> step; } phases[] = {
         {"repaints of each state and hovered button, with and without the picture", 60, 1 << 20, [&](int i) {
              record.state = InstallerState(i % 5), record.hoverId = ButtonId(i % 12), record.progressPerMille = i * 37 % 1001;
@@ -100,7 +95,7 @@ TEST(Leaks, EveryPhaseGivesEverythingBack) {
         const std::array<long long, 5> a = census();
         for (const int end = i + p.rounds; i < end && !HasFatalFailure(); ++i) p.step(i);
         const std::array<long long, 5> b = census();
-        std::printf("[leaks] %s: handles %lld, GDI %lld, windows %lld, heap bytes %lld, committed %lld -> %lld, %lld, %lld, %lld, %lld\n",
+        std::printf("[leaks] %s: handles, GDI, windows, heap, committed %lld %lld %lld %lld %lld -> %lld %lld %lld %lld %lld\n",
                     p.phase, a[0], a[1], a[2], a[3], a[4], b[0], b[1], b[2], b[3], b[4]);
         EXPECT_TRUE(std::equal(a.begin(), a.end() - 1, b.begin()) && b[4] - a[4] <= p.slack) << p.phase;
     }
@@ -113,5 +108,4 @@ TEST(Leaks, EveryPhaseGivesEverythingBack) {
     record.pictureCache = PictureCache{};
     EXPECT_TRUE(kept.bmWidth == 920 && kept.bmHeight == 620 && held - census()[1] == 1);
     DestroyWindow(hwnd);
-    destroyMainWindowRecord(record);
 }

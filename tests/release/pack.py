@@ -1,7 +1,5 @@
-"""Packs the players' ZIP: installer, patch.rpa and a three-language readme (UTF-8 with a byte-order
-mark, so Notepad on a Chinese Windows shows it), all at the top level. Same inputs give the same bytes:
-fixed order, timestamps (1980-01-01), MS-DOS attributes and compression level.
-Usage: pack.py <installer.exe> <patch.rpa> <out.zip>"""
+"""pack.py <installer.exe> <patch.rpa> <out.zip>: the players' ZIP, with a readme Notepad on a Chinese Windows
+shows (UTF-8 with a byte-order mark). Same inputs, same bytes: fixed order, timestamps, attributes, compression."""
 import sys
 import zipfile
 
@@ -23,11 +21,9 @@ English
 3. Run LumivexPatchInstaller.exe and follow the screen to install the patch.
 """
 
-if len(sys.argv) != 4:
-    sys.exit("usage: pack.py <installer.exe> <patch.rpa> <out.zip>")
-with zipfile.ZipFile(sys.argv[3], "w") as archive:
-    for name, data in (("LumivexPatchInstaller.exe", open(sys.argv[1], "rb").read()),
-                       ("patch.rpa", open(sys.argv[2], "rb").read()),
+exe, patch, out = sys.argv[1:]
+with zipfile.ZipFile(out, "w") as archive:
+    for name, data in (("LumivexPatchInstaller.exe", open(exe, "rb").read()), ("patch.rpa", open(patch, "rb").read()),
                        ("README.txt", ("\ufeff" + README.replace("\n", "\r\n")).encode("utf-8"))):
         info = zipfile.ZipInfo(name, date_time=(1980, 1, 1, 0, 0, 0))
         info.compress_type, info.create_system, info.external_attr = zipfile.ZIP_DEFLATED, 0, 0x20  # archive bit
