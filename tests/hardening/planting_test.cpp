@@ -53,6 +53,6 @@ TEST(Planting, PlantedOrMissingDlls) {
         const DWORD exit = program.exitCode();
         EXPECT_TRUE(!window == !row.window && exit == (row.loads ? names.size() : row.exit) && !reader == !row.reader)
             << what << ": window " << window << ", exit code " << exit << ", reader's answer " << reader;
-        for (const std::wstring& name : names) EXPECT_EQ(exists(folder / name + L".dll.loaded"), row.loads) << what << utf8(name);
+        for (const std::wstring& name : names) EXPECT_EQ(exists(folder / name + L".dll.loaded"), row.loads) << what << " " << utf8(name);
     }
 }
