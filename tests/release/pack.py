@@ -1,53 +1,30 @@
-"""Packs the players' ZIP: installer, patch.rpa and a three-language readme, all at the top level.
-
-Same inputs give the same bytes: fixed order, fixed timestamps (1980-01-01), fixed attributes,
-fixed compression level. Usage: pack.py <installer.exe> <patch.rpa> <out.zip>
-"""
+"""pack.py <installer.exe> <patch.rpa> <out.zip>: the players' ZIP, with a readme Notepad on a Chinese Windows
+shows (UTF-8 with a byte-order mark). Same inputs, same bytes: fixed order, timestamps, attributes, compression."""
 import sys
 import zipfile
 
-README = "\r\n".join([
-    "【索凡尼游戏】《露米维》 Steam 补丁 Ver1.0.0",
-    "",
-    "简体中文",
-    "1. 请先将压缩包内的全部文件解压到同一个普通文件夹（不要直接在压缩包窗口中运行）。",
-    "2. 确认 LumivexPatchInstaller.exe 与 patch.rpa 位于同一文件夹。",
-    "3. 运行 LumivexPatchInstaller.exe，按屏幕提示安装补丁。",
-    "",
-    "繁體中文",
-    "1. 請先將壓縮檔內的全部檔案解壓縮到同一個一般資料夾（請勿直接在壓縮檔視窗中執行）。",
-    "2. 確認 LumivexPatchInstaller.exe 與 patch.rpa 位於同一個資料夾。",
-    "3. 執行 LumivexPatchInstaller.exe，依照畫面指示安裝修補檔。",
-    "",
-    "English",
-    "1. Extract everything in this ZIP into one regular folder (do not run the installer from inside the ZIP window).",
-    "2. Make sure LumivexPatchInstaller.exe and patch.rpa are in the same folder.",
-    "3. Run LumivexPatchInstaller.exe and follow the screen to install the patch.",
-    "",
-])
+README = """【索凡尼游戏】《露米维》 Steam 补丁 Ver1.0.0
 
-FIXED_TIME = (1980, 1, 1, 0, 0, 0)
+简体中文
+1. 请先将压缩包内的全部文件解压到同一个普通文件夹（不要直接在压缩包窗口中运行）。
+2. 确认 LumivexPatchInstaller.exe 与 patch.rpa 位于同一文件夹。
+3. 运行 LumivexPatchInstaller.exe，按屏幕提示安装补丁。
 
+繁體中文
+1. 請先將壓縮檔內的全部檔案解壓縮到同一個一般資料夾（請勿直接在壓縮檔視窗中執行）。
+2. 確認 LumivexPatchInstaller.exe 與 patch.rpa 位於同一個資料夾。
+3. 執行 LumivexPatchInstaller.exe，依照畫面指示安裝修補檔。
 
-def entry(name):
-    info = zipfile.ZipInfo(name, date_time=FIXED_TIME)
-    info.compress_type = zipfile.ZIP_DEFLATED
-    info.create_system = 0          # MS-DOS attributes, the same whichever machine packs it
-    info.external_attr = 0x20       # FILE_ATTRIBUTE_ARCHIVE
-    return info
+English
+1. Extract everything in this ZIP into one regular folder (do not run the installer from inside the ZIP window).
+2. Make sure LumivexPatchInstaller.exe and patch.rpa are in the same folder.
+3. Run LumivexPatchInstaller.exe and follow the screen to install the patch.
+"""
 
-
-def pack(exe, patch, out):
-    with zipfile.ZipFile(out, "w") as archive:
-        with open(exe, "rb") as f:
-            archive.writestr(entry("LumivexPatchInstaller.exe"), f.read(), compresslevel=9)
-        with open(patch, "rb") as f:
-            archive.writestr(entry("patch.rpa"), f.read(), compresslevel=9)
-        # UTF-8 with a byte-order mark so Notepad on a Chinese Windows shows it correctly.
-        archive.writestr(entry("README.txt"), ("\ufeff" + README).encode("utf-8"), compresslevel=9)
-
-
-if __name__ == "__main__":
-    if len(sys.argv) != 4:
-        sys.exit("usage: pack.py <installer.exe> <patch.rpa> <out.zip>")
-    pack(*sys.argv[1:])
+exe, patch, out = sys.argv[1:]
+with zipfile.ZipFile(out, "w") as archive:
+    for name, data in (("LumivexPatchInstaller.exe", open(exe, "rb").read()), ("patch.rpa", open(patch, "rb").read()),
+                       ("README.txt", ("\ufeff" + README.replace("\n", "\r\n")).encode("utf-8"))):
+        info = zipfile.ZipInfo(name, date_time=(1980, 1, 1, 0, 0, 0))
+        info.compress_type, info.create_system, info.external_attr = zipfile.ZIP_DEFLATED, 0, 0x20  # archive bit
+        archive.writestr(info, data, compresslevel=9)
