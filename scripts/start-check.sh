@@ -18,36 +18,17 @@ case "$(file -b "$exe")" in
   *) say "$exe is not a Windows executable"; exit 1 ;;
 esac
 
-harness=${LUMIVEX_HARNESS:-} own="" app=""
-cleanup() {
-  [ -n "$app" ] && rm -rf "$app"
-  [ -n "$own" ] && "$root/tests/harness/stop.sh" "$harness" >/dev/null 2>&1
-}
-trap cleanup EXIT
+harness=${LUMIVEX_HARNESS:-} own=""
+trap '[ -n "$own" ] && "$root/tests/harness/stop.sh" "$harness" >/dev/null 2>&1' EXIT
 if [ -z "$harness" ]; then
   harness="$root/build/start-check" own=1
-  cmake --preset test -S "$root" >/dev/null && cmake --build "$root/build/test" --target wintool >/dev/null ||
-    { say "cannot build the window tool"; exit 1; }
-  mkdir -p "$harness/tests" && cp "$root/build/test/tests/wintool.exe" "$harness/tests/"
+  cmake --preset test -S "$root" >/dev/null && cmake --build "$root/build/test" --target start_check >/dev/null ||
+    { say "cannot build the start check"; exit 1; }
+  mkdir -p "$harness/tests" && cp "$root/build/test/tests/start_check.exe" "$harness/tests/"
   "$root/tests/harness/start.sh" "$harness" >"$harness/harness.log" 2>&1 || { cat "$harness/harness.log"; exit 1; }
 fi
 . "$harness/harness/env"
-wintool="$harness/tests/wintool.exe"
-app=$(mktemp -d "$harness/start-check.XXXXXX")
-cp "$exe" "$app/LumivexPatchInstaller.exe"
-(cd "$app" && exec wine ./LumivexPatchInstaller.exe --lang en >/dev/null 2>&1 </dev/null) &
-pid=$!
-seen=""
-for _ in $(seq 1 60); do
-  kill -0 "$pid" 2>/dev/null || break
-  if timeout 10 wine "$wintool" wait LumivexPatchInstallerMain 1000 >"$app/window" 2>/dev/null; then seen=1; break; fi
-done
-if [ -z "$seen" ]; then
-  kill "$pid" 2>/dev/null; wait "$pid"; say "no installer window appeared (exit code $?)"; exit 1
-fi
-timeout 30 wine "$wintool" close LumivexPatchInstallerMain >/dev/null 2>&1
-for _ in $(seq 1 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$pid" 2>/dev/null && { kill "$pid"; say "the installer did not close when asked"; exit 1; }
-wait "$pid"; code=$?
-[ "$code" = 0 ] || { say "the installer closed with exit code $code"; exit 1; }
+timeout 120 wine "$harness/tests/start_check.exe" "$(winepath -w "$exe" 2>/dev/null)" >"$harness/start-check.out" 2>/dev/null
+code=$?
+[ "$code" = 0 ] || { say "$(tr -d '\r' <"$harness/start-check.out")" "(code $code)"; exit 1; }
 say "the window appeared and the installer closed with exit code 0"

@@ -1,0 +1,22 @@
+// The release's start check: starts an installer exe (--lang en) in a scratch folder, waits for its
+// main window, asks it to close and wants exit code 0. Prints what went wrong; exit 0 or 1.
+// Usage: start_check.exe <exe>
+#include <cstdio>
+
+#include "support.h"
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 2) return 2;
+    const support::ScratchFolder folder(L"start-check");
+    const support::Installer installer(folder.path(), L"--lang en", argv[1]);
+    const HWND main = installer.window(kMainWindowClass, 60000);
+    if (!main) {
+        std::printf("no installer window appeared (exit code %lu)\n", installer.exitCode(0));
+        return 1;
+    }
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    const DWORD code = installer.exitCode();
+    if (code == STILL_ACTIVE) std::printf("the installer did not close when asked\n");
+    else if (code != 0) std::printf("the installer closed with exit code %lu\n", code);
+    return code == 0 ? 0 : 1;
+}
