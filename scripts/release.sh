@@ -133,7 +133,7 @@ case $started in
   *) die "the exe did not start cleanly under Wine" ;;
 esac
 
-"$py" "$root/tests/release/pack.py" "$exe" "$patch" "$out.partial"
+"$py" "$root/scripts/pack.py" "$exe" "$patch" "$out.partial"
 mv -f "$out.partial" "$out"
 echo "release: $(file -b "$exe" | cut -d, -f1)"
 echo "release: $out ($(stat -c %s "$out") bytes, sha256 $(sha256sum "$out" | cut -d' ' -f1))"

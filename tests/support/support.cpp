@@ -378,7 +378,7 @@ HWND Installer::window(const wchar_t* className, DWORD timeoutMs) const {
             GetWindowThreadProcessId(w, &owner);
             if (owner == id_ && IsWindowVisible(w)) found = w;
         }
-        return found != nullptr;
+        return found || WaitForSingleObject(process_.get(), 0) != WAIT_TIMEOUT;  // no window after the end
     }, timeoutMs);
     return found;
 }

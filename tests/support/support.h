@@ -1,6 +1,5 @@
-// What the test programs share: scratch folders and files in the Wine prefix, owners that change
-// machine state (registry values, environment variables, drives) and put it back, one Steam world
-// builder, the message-box watcher, and the driver that runs the real installer.
+// What the test programs share: files in the Wine prefix, owners that change machine state and put
+// it back, one Steam world builder, the message-box watcher and the driver of the real installer.
 #pragma once
 #include <windows.h>
 
@@ -14,16 +13,19 @@
 
 namespace support {
 
-// ---- files ----
+// What changes the machine or holds a process is neither copied nor moved.
+struct Pinned {
+    Pinned() = default;
+    Pinned(const Pinned&) = delete;
+    Pinned& operator=(const Pinned&) = delete;
+};
 
-// A fresh folder under C:\lumivex-tests (outside the temp folder, so the installer's "running
-// from temp" check does not fire there), removed with everything in it on destruction.
-class ScratchFolder {
+// A fresh folder under C:\lumivex-tests (outside the temp folder, where the installer refuses to
+// run), removed with everything in it.
+class ScratchFolder : Pinned {
 public:
     explicit ScratchFolder(const std::wstring& name = L"t");
     ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
     const std::wstring& path() const { return path_; }
     std::wstring operator/(const std::wstring& relative) const { return path_ + L"\\" + relative; }
 
@@ -44,21 +46,14 @@ std::string unixPath(const std::wstring& path);  // Wine's Unix name of a Window
 std::wstring fixturePath(const std::wstring& name);  // tests/fixtures/steam/<name>
 std::wstring buildPath(const std::wstring& relative);  // <build dir>\<relative>
 
-// ---- waiting ----
-
 // Pumps this thread's messages until done() holds; false when the time runs out first.
 bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 30000);
 
-// ---- machine state ----
-
-// Sets one registry value; on destruction puts back the old value or its absence, removing the
-// keys it had to create.
-class RegistryValue {
+// Sets one registry value; puts back the old value or its absence (and the keys it made) when it goes.
+class RegistryValue : Pinned {
 public:
     RegistryValue(HKEY hive, const std::wstring& subKey, const std::wstring& name, REGSAM view = 0);
     ~RegistryValue();
-    RegistryValue(const RegistryValue&) = delete;
-    RegistryValue& operator=(const RegistryValue&) = delete;
     bool set(DWORD type, const void* data, DWORD bytes);
     bool setString(const std::wstring& text, DWORD type = REG_SZ);  // with its terminator
     void keep() { kept_ = true; }  // the value stays when the owner goes
@@ -74,27 +69,22 @@ private:
 };
 
 // Sets (or with remove, unsets) one environment variable of this process and restores it.
-class EnvironmentVariable {
+class EnvironmentVariable : Pinned {
 public:
     EnvironmentVariable(const std::wstring& name, const std::wstring& value, bool remove = false);
     ~EnvironmentVariable();
-    EnvironmentVariable(const EnvironmentVariable&) = delete;
-    EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
 
 private:
     std::wstring name_, old_;
     bool existed_ = false;
 };
 
-// A drive letter of the given type (DRIVE_FIXED, DRIVE_REMOVABLE) mapped to a folder through
-// Wine's mount manager (what winecfg uses: the letter is listed at once, with exactly that type),
-// removed on destruction.
-class MountedDrive {
+// A drive letter of the given type (DRIVE_FIXED, DRIVE_REMOVABLE) for a folder, through Wine's mount
+// manager as winecfg does it: listed at once, with exactly that type.
+class MountedDrive : Pinned {
 public:
     MountedDrive(const std::wstring& folder, UINT driveType);
     ~MountedDrive();
-    MountedDrive(const MountedDrive&) = delete;
-    MountedDrive& operator=(const MountedDrive&) = delete;
     bool ok() const { return letter_ != 0; }
     std::wstring root() const { return std::wstring(1, letter_) + L":\\"; }
 
@@ -104,18 +94,14 @@ private:
 };
 
 // The programs started while it lives see this DPI (Wine reads it when a program starts); then 96.
-class StartingDpi {
+class StartingDpi : Pinned {
 public:
     explicit StartingDpi(DWORD dpi) { set(dpi); }
     ~StartingDpi() { set(96); }
-    StartingDpi(const StartingDpi&) = delete;
-    StartingDpi& operator=(const StartingDpi&) = delete;
 
 private:
     static void set(DWORD dpi);
 };
-
-// ---- Steam worlds ----
 
 // <library>\steamapps\common\<installDir>\game
 std::wstring gameFolderOf(const std::wstring& library, const std::wstring& installDir = L"Lumivex Orrendale");
@@ -133,7 +119,7 @@ std::string libraryFoldersVdf(const std::vector<std::wstring>& libraries, bool b
 // A Steam installation at <root> (registered as HKCU\Software\Valve\Steam SteamPath while the
 // world lives), whose libraryfolders.vdf lists the given libraries; each library gets the game
 // (manifest, game folder with an archive, the stand-in Lumivex.exe above the game folder).
-class SteamWorld {
+class SteamWorld : Pinned {
 public:
     SteamWorld(const std::wstring& root, const std::vector<std::wstring>& libraries);
     std::vector<std::wstring> gameFolders;
@@ -143,20 +129,16 @@ private:
     RegistryValue steamPath_;
 };
 
-// ---- message boxes of this process ----
-
 struct SeenBox {
     std::wstring caption, text;
     UINT style = 0;  // MB_OK or MB_YESNO, the icon, MB_DEFBUTTON2 when No is the default
 };
 
 // Records and answers (with the given button id) every message box shown on this thread.
-class BoxWatcher {
+class BoxWatcher : Pinned {
 public:
     explicit BoxWatcher(int answer = IDOK);
     ~BoxWatcher();
-    BoxWatcher(const BoxWatcher&) = delete;
-    BoxWatcher& operator=(const BoxWatcher&) = delete;
     std::vector<SeenBox> boxes;
     int answer;
 
@@ -167,19 +149,14 @@ private:
 // What a message box window shows.
 SeenBox readBox(HWND box);
 
-// ---- the real installer ----
-
 // The installer (LUMIVEX_EXE unless another exe is given) copied into a folder and started there
 // with the arguments; ended with TerminateProcess if it still runs when the driver goes.
-class Installer {
+class Installer : Pinned {
 public:
     Installer(const std::wstring& folder, const std::wstring& arguments, const std::wstring& exe = L"");
     ~Installer();
-    Installer(const Installer&) = delete;
-    Installer& operator=(const Installer&) = delete;
-    bool started() const { return static_cast<bool>(process_); }
     // A visible top-level window of the process with this class ("#32770" for a message box),
-    // waited for; nullptr when none appears in time.
+    // waited for; nullptr when none appears in time or the process ends first.
     HWND window(const wchar_t* className, DWORD timeoutMs = 30000) const;
     // The exit code, waited for; STILL_ACTIVE when the process does not end in time.
     DWORD exitCode(DWORD timeoutMs = 30000) const;
