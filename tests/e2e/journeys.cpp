@@ -92,7 +92,8 @@ TEST(RealWindows, StartSizedAndCentredAtEachDpiThenKeysAndClicks) {
         {96, {VK_RETURN, 'X', VK_F5, '1'}, 0}, {144, {}, 1}, {144, {'A', VK_ESCAPE}, -1}, {96, {'B', 0}, -1}, {96, {'E'}, 2}};
     for (const auto& row : kRows) {
         support::ScratchFolder folder(L"windows");
-        const support::StartingDpi starting(row.dpi);
+        support::RegistryValue dpi(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");  // read at start-up
+        dpi.set(REG_DWORD, &row.dpi, sizeof row.dpi);
         const support::Installer installer(folder.path(), L"");
         const HWND chooser = installer.window(kLanguageWindowClass);
         ASSERT_TRUE(chooser && GetClientRect(chooser, &client)) << row.dpi;

@@ -10,6 +10,7 @@
 #include "support.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
+#include "ui/taskbar.h"
 
 using support::exists;
 using support::readFile;
@@ -63,6 +64,15 @@ BOOL WINAPI standInCopy(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE routine, LP
     return !error;
 }
 
+// What the taskbar button was last set to, and every value it was given (Wine's taskbar shows none).
+struct { TBPFLAG state; std::vector<ULONGLONG> values; } taskbar;
+struct RecordingSink : TaskbarSink {
+    void setState(HWND, TBPFLAG state) override { taskbar.state = state; }
+    void setValue(HWND, ULONGLONG done, ULONGLONG) override { taskbar.values.push_back(done); }
+};
+const bool recording =
+    (setTaskbarSinkFactory([]() -> std::unique_ptr<TaskbarSink> { return std::make_unique<RecordingSink>(); }), true);
+
 struct UseStandIn {
     explicit UseStandIn(Plan with) { plan = std::move(with), setCopyFileFunction(&standInCopy); }
     ~UseStandIn() { setCopyFileFunction(nullptr), plan = Plan{}; }
@@ -87,6 +97,7 @@ struct World {
         record.hInstance = GetModuleHandleW(nullptr), record.language = 1, record.appFolder = app;
         record.patchPath = patch, record.candidates.push_back(GameCandidate{game});
         registerMainWindowClass(record.hInstance), createMainWindow(record, WindowRect{0, 0, 920, 620});
+        taskbar = {TBPF_NOPROGRESS, {}}, SendMessageW(record.hwnd, RegisterWindowMessageW(L"TaskbarButtonCreated"), 0, 0);
     }
     ~World() {
         if (record.hwnd) DestroyWindow(record.hwnd);
@@ -211,6 +222,8 @@ TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
         w.expectShown(boxes, r.state, r.icon, r.lead, r.error);
         w.expectLeft(r.left);
         EXPECT_EQ(w.record.progressPerMille == 1000, r.state == Complete);
+        EXPECT_EQ(taskbar.state, r.state == Failed ? TBPF_ERROR : TBPF_NOPROGRESS);  // the bar, then an error or nothing
+        EXPECT_TRUE(std::is_sorted(taskbar.values.begin(), taskbar.values.end()));
         EXPECT_EQ(exists(w.game), r.setup != FolderGone);  // never made by the installer
     }
 }

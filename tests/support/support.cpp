@@ -7,8 +7,6 @@
 
 namespace support {
 
-// ---- files ----
-
 ScratchFolder::ScratchFolder(const std::wstring& name) {
     static unsigned counter = 0;
     path_ = env(L"SystemDrive") + L"\\lumivex-tests\\" + name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
@@ -104,8 +102,6 @@ std::wstring fixturePath(const std::wstring& name) {
 
 std::wstring buildPath(const std::wstring& relative) { return fromUnix(env(L"LUMIVEX_BUILD")) + L"\\" + relative; }
 
-// ---- waiting ----
-
 bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     while (!done()) {
@@ -119,8 +115,6 @@ bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     }
     return true;
 }
-
-// ---- machine state ----
 
 namespace {
 std::wstring parentKey(const std::wstring& key) {
@@ -230,12 +224,6 @@ MountedDrive::~MountedDrive() {
     if (!hadDriveKey_) RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Wine\\Drives", 0, 0);
 }
 
-void StartingDpi::set(DWORD dpi) {
-    RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
-}
-
-// ---- Steam worlds ----
-
 std::wstring gameFolderOf(const std::wstring& library, const std::wstring& installDir) {
     return library + L"\\steamapps\\common\\" + installDir + L"\\game";
 }
@@ -252,7 +240,7 @@ std::string manifestText(const std::string& installDir) {
 }
 
 std::wstring writeManifest(const std::wstring& library, const std::string& installDir, std::uint64_t stamp) {
-    const std::wstring path = library + L"\\steamapps\\appmanifest_2468020.acf";
+    const std::wstring path = library + L"\\steamapps\\" + kManifestName;
     writeFile(path, manifestText(installDir));
     if (stamp) setWriteTime(path, stamp);
     return path;
@@ -294,8 +282,6 @@ SteamWorld::SteamWorld(const std::wstring& root, const std::vector<std::wstring>
         CopyFileW(standIn.c_str(), (gameFolderOf(library) + L"\\..\\Lumivex.exe").c_str(), FALSE);
     }
 }
-
-// ---- message boxes ----
 
 namespace {
 thread_local BoxWatcher* activeWatcher = nullptr;
@@ -343,8 +329,6 @@ SeenBox readBox(HWND box) {
         if (shown && shown == LoadIconW(nullptr, id)) seen.style |= style;
     return seen;
 }
-
-// ---- the real installer ----
 
 Installer::Installer(const std::wstring& folder, const std::wstring& arguments, const std::wstring& exe) {
     const std::wstring from = exe.empty() ? fromUnix(env(L"LUMIVEX_EXE")) : exe;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/handles.h"
+#include "app/product.h"
 #include "ui/layout.h"
 
 namespace support {
@@ -28,7 +29,6 @@ public:
     ~ScratchFolder();
     const std::wstring& path() const { return path_; }
     std::wstring operator/(const std::wstring& relative) const { return path_ + L"\\" + relative; }
-
 private:
     std::wstring path_;
 };
@@ -57,7 +57,6 @@ public:
     bool set(DWORD type, const void* data, DWORD bytes);
     bool setString(const std::wstring& text, DWORD type = REG_SZ);  // with its terminator
     void keep() { kept_ = true; }  // the value stays when the owner goes
-
 private:
     bool kept_ = false;
     HKEY hive_;
@@ -73,7 +72,6 @@ class EnvironmentVariable : Pinned {
 public:
     EnvironmentVariable(const std::wstring& name, const std::wstring& value, bool remove = false);
     ~EnvironmentVariable();
-
 private:
     std::wstring name_, old_;
     bool existed_ = false;
@@ -87,20 +85,9 @@ public:
     ~MountedDrive();
     bool ok() const { return letter_ != 0; }
     std::wstring root() const { return std::wstring(1, letter_) + L":\\"; }
-
 private:
     wchar_t letter_ = 0;
     bool hadDriveKey_ = false;
-};
-
-// The programs started while it lives see this DPI (Wine reads it when a program starts); then 96.
-class StartingDpi : Pinned {
-public:
-    explicit StartingDpi(DWORD dpi) { set(dpi); }
-    ~StartingDpi() { set(96); }
-
-private:
-    static void set(DWORD dpi);
 };
 
 // <library>\steamapps\common\<installDir>\game
@@ -124,7 +111,6 @@ public:
     SteamWorld(const std::wstring& root, const std::vector<std::wstring>& libraries);
     std::vector<std::wstring> gameFolders;
     void keep() { steamPath_.keep(); }  // the demo world outlives its builder
-
 private:
     RegistryValue steamPath_;
 };
@@ -141,7 +127,6 @@ public:
     ~BoxWatcher();
     std::vector<SeenBox> boxes;
     int answer;
-
 private:
     HHOOK hook_ = nullptr;
 };
@@ -161,7 +146,6 @@ public:
     // The exit code, waited for; STILL_ACTIVE when the process does not end in time.
     DWORD exitCode(DWORD timeoutMs = 30000) const;
     DWORD id() const { return id_; }
-
 private:
     ThreadHandle process_;  // a process handle closes as a thread's does
     DWORD id_ = 0;

@@ -9,6 +9,7 @@
 #include "detect/detection.h"
 #include "install/chooser.h"
 #include "support.h"
+#include "ui/accessible.h"
 #include "ui/layout.h"
 #include "ui/palette.h"
 
@@ -201,5 +202,28 @@ TEST(Paint, KeptPictureMatchesAFreshRender) {
         const Shot fresh(w, step.width, step.height, step.dpi), kept(w, step.width, step.height, step.dpi, &cache);
         EXPECT_EQ(std::memcmp(fresh.bits, kept.bits, size_t(step.width) * step.height * 4), 0)
             << step.width << "x" << step.height << " at " << step.dpi << " in state " << step.state;
+    }
+}
+
+// What a screen reader is told as the screen changes: elements coming or going, a changed text, the
+// progress only when its turn has come (until then the reader keeps the old value), and the end of a
+// copy as an alert.
+TEST(Announce, ReadersHearWhatChangedAndTheProgressWaitsItsTurn) {
+    const ScreenItem status{1, ROLE_SYSTEM_STATICTEXT, L"Installing"}, bar{2, ROLE_SYSTEM_PROGRESSBAR, L"", 0, {}, L"40%"};
+    ScreenItem moved = bar, ended = status;
+    moved.value = L"41%", ended.name = L"Installation complete", ended.announce = true;
+    const struct { ScreenItems told, now; bool due; std::vector<DWORD> events; const wchar_t* value; } rows[] = {
+        {{status, bar}, {status, bar}, true, {}, L"40%"},
+        {{status, bar}, {status, moved}, false, {}, L"40%"},
+        {{status, bar}, {status, moved}, true, {EVENT_OBJECT_VALUECHANGE}, L"41%"},
+        {{status, bar}, {ended}, true, {EVENT_OBJECT_REORDER, EVENT_OBJECT_NAMECHANGE, EVENT_SYSTEM_ALERT}, nullptr},
+        {{ended}, {ended}, true, {}, nullptr},
+    };
+    for (const auto& r : rows) {
+        const Announcement said = announceChanges(r.told, r.now, r.due);
+        std::vector<DWORD> events;
+        for (const ScreenEvent& e : said.events) events.push_back(e.event);
+        EXPECT_EQ(events, r.events) << (&r - rows);
+        if (r.value) EXPECT_EQ(said.told.back().value, r.value) << (&r - rows);
     }
 }
