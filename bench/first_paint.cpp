@@ -37,11 +37,10 @@ int wmain(int argc, wchar_t** argv) {
         times.push_back(painted ? (now.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart : -1);
         HWND main = installer.window(kMainWindowClass);
         Sleep(3000);  // a fixed settling time for the peak, not a synchronisation
-        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, installer.id());
+        const ThreadHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, installer.id()));
         PROCESS_MEMORY_COUNTERS counters{};
-        if (process && GetProcessMemoryInfo(process, &counters, sizeof counters))
+        if (process && GetProcessMemoryInfo(process.get(), &counters, sizeof counters))
             peak = std::max(peak, counters.PeakWorkingSetSize);
-        if (process) CloseHandle(process);
         PostMessageW(main, WM_CLOSE, 0, 0);
         installer.exitCode();
         // The next run must see the empty root again where the card was.

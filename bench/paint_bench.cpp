@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "ui/draw.h"
 #include "ui/main_window.h"
 #include "ui/paint.h"
 
@@ -18,24 +19,6 @@ double milliseconds(const LARGE_INTEGER& start, const LARGE_INTEGER& end) {
     QueryPerformanceFrequency(&frequency);
     return (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
 }
-
-// A 32-bit DIB section in its own memory DC, like the window's off-screen bitmap.
-struct Target {
-    Target(int w, int h) {
-        BITMAPINFO info{};
-        info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB};
-        void* bits = nullptr;
-        bitmap.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        previous = SelectObject(dc, bitmap.get());
-    }
-    ~Target() {
-        SelectObject(dc, previous);
-        DeleteDC(dc);
-    }
-    HDC dc = CreateCompatibleDC(nullptr);
-    BitmapPtr bitmap;
-    HGDIOBJ previous = nullptr;
-};
 
 double median(std::vector<double> times) {
     std::sort(times.begin(), times.end());
@@ -66,7 +49,10 @@ int wmain() {
     const int sizes[2][2] = {{920, 620}, {1740, 1050}};
     for (const auto& size : sizes) {
         const int w = size[0], h = size[1];
-        Target target(w, h);
+        // The window's own off-screen bitmap, made for the screen as a paint makes it.
+        const HDC screen = GetDC(nullptr);
+        const OffscreenBitmap target(screen, w, h);
+        ReleaseDC(nullptr, screen);
         PictureCache cache;
         std::vector<double> times[Ways];
         for (int run = -1; run < runs; ++run) {  // round -1 warms font, codec and GDI+ caches and makes the kept picture

@@ -4,6 +4,7 @@
 #include <oleacc.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "app/language_window.h"
 #include "install/error_text.h"
@@ -50,15 +51,6 @@ std::wstring title(HWND hwnd) {
     std::wstring text(256, L'\0');
     return text.substr(0, GetWindowTextW(hwnd, text.data(), 256));
 }
-// A layout rectangle's point (a fraction across it, at mid height) in the window's client pixels.
-POINT pointOf(HWND hwnd, InstallerState state, LayoutRect MainLayout::*rect, float fx = .5f, int dpi = 96) {
-    RECT client{};
-    GetClientRect(hwnd, &client);
-    const float scale = scaleFor(float(client.right), float(client.bottom), float(dpi));
-    const LayoutRect r = computeLayout(client.right / scale, client.bottom / scale, state).*rect;
-    return POINT{LONG((r.left + r.width * fx) * scale), LONG((r.top + r.height / 2) * scale)};
-}
-
 bool shows(HWND hwnd, POINT at, Gdiplus::ARGB colour) {
     return support::pumpUntil([&] { return support::closeTo(support::screenPixel(hwnd, at.x, at.y), colour & 0xFFFFFF); });
 }
@@ -101,8 +93,8 @@ TEST(RealWindows, StartSizedAndCentredAtEachDpiThenKeysAndClicks) {
         EXPECT_EQ(client.right * 10000 + client.bottom, MulDiv(650, row.dpi, 96) * 10000 + MulDiv(280, row.dpi, 96));
         EXPECT_TRUE(centred(chooser)) << row.dpi;
         for (WPARAM key : row.keys) key ? support::pressKey(chooser, key) : void(PostMessageW(chooser, WM_CLOSE, 0, 0));
-        const POINT at = support::centreOf(languageButtonRect(row.language), languageWindowScale(client.right, client.bottom, row.dpi));
-        if (row.keys.empty()) support::clickAt(chooser, at.x, at.y);
+        const float scale = languageWindowScale(client.right, client.bottom, row.dpi);
+        if (row.keys.empty()) support::clickAt(chooser, support::pointIn(languageButtonRect(row.language), scale));
         if (row.language >= 0) {
             const HWND main = installer.window(kMainWindowClass);
             ASSERT_TRUE(main && GetClientRect(main, &client) && centred(main)) << row.dpi;
@@ -111,7 +103,8 @@ TEST(RealWindows, StartSizedAndCentredAtEachDpiThenKeysAndClicks) {
             // Taller than the work area less its margin, the window takes that height.
             EXPECT_EQ(outer.bottom - outer.top, std::min(MulDiv(700, row.dpi, 96) + int(outer.bottom - outer.top - client.bottom),
                                                          int(work.bottom - work.top) - MulDiv(24, row.dpi, 96)));
-            EXPECT_TRUE(shows(main, pointOf(main, Ready, kPills[row.language], .1f, row.dpi), palette::kPillSelected)) << row.dpi;
+            EXPECT_TRUE(shows(main, support::pointOf(main, Ready, kPills[row.language], .1f, row.dpi), palette::kPillSelected))
+                << row.dpi;
             row.language ? support::pressKey(main, VK_ESCAPE) : void(PostMessageW(main, WM_CLOSE, 0, 0));
         }
         EXPECT_EQ(installer.exitCode(10000), 0u) << row.dpi << " " << row.language;
@@ -132,8 +125,7 @@ TEST(RealJourney, FirstStartInstallAndLaunch) {
     ASSERT_TRUE(chooser);
     EXPECT_EQ(heard(chooser), (std::vector<std::wstring>{kLanguageSelectHeading, L"button:" + std::wstring(languageLabels[0]),
                                L"button:" + std::wstring(languageLabels[1]), L"button:" + std::wstring(languageLabels[2])}));
-    const POINT english = support::centreOf(languageButtonRect(2), 1.0f);
-    support::clickAt(chooser, english.x, english.y);
+    support::clickAt(chooser, support::pointIn(languageButtonRect(2), 1.0f));
     const HWND main = installer.window(kMainWindowClass);
     ASSERT_TRUE(main);
     for (LanguageId language : {0, 1, 2}) {
@@ -146,17 +138,15 @@ TEST(RealJourney, FirstStartInstallAndLaunch) {
             EXPECT_TRUE(hears(main, std::wstring(L"button:") + button)) << language;
         EXPECT_EQ(title(main), text[TextSlot::windowTitle]);
     }
-    EXPECT_TRUE(shows(main, pointOf(main, Ready, &MainLayout::langEnglishButton, .1f), palette::kPillSelected));
-    EXPECT_TRUE(shows(main, pointOf(main, Ready, &MainLayout::patchDot), palette::kPatchFoundDot));
-    const POINT install = pointOf(main, Ready, &MainLayout::primaryButton);
-    support::clickAt(main, install.x, install.y);
+    EXPECT_TRUE(shows(main, support::pointOf(main, Ready, &MainLayout::langEnglishButton, .1f), palette::kPillSelected));
+    EXPECT_TRUE(shows(main, support::pointOf(main, Ready, &MainLayout::patchDot), palette::kPatchFoundDot));
+    support::clickAt(main, support::pointOf(main, Ready, &MainLayout::primaryButton));
     ASSERT_TRUE(hears(main, L"button:" + std::wstring(textsFor(2)[TextSlot::launchGame])));
     EXPECT_TRUE(support::readFile(world.gameFolders[0] + L"\\patch.rpa") == patch);
-    EXPECT_TRUE(shows(main, pointOf(main, Complete, &MainLayout::progressBar, .98f), palette::kAccent));
-    const POINT launch = pointOf(main, Complete, &MainLayout::primaryButton);
-    support::clickAt(main, launch.x, launch.y);
+    EXPECT_TRUE(shows(main, support::pointOf(main, Complete, &MainLayout::progressBar, .98f), palette::kAccent));
+    support::clickAt(main, support::pointOf(main, Complete, &MainLayout::primaryButton));
     EXPECT_EQ(installer.exitCode(), 0u);
-    const std::wstring gameRoot = world.gameFolders[0].substr(0, world.gameFolders[0].size() - 5);  // less "\game"
+    const std::wstring gameRoot = parentFolder(world.gameFolders[0]);
     std::string record;
     ASSERT_TRUE(support::pumpUntil([&] { return !(record = support::readFile(gameRoot + L"\\Lumivex.exe.record")).empty(); }));
     EXPECT_EQ(record.substr(record.find('\n') + 1), support::utf8(gameRoot) + "\n");  // its working folder
@@ -179,8 +169,10 @@ TEST(RealJourney, InUseAndNotWritableStayFailed) {
         {ERROR_ACCESS_DENIED, text[TextSlot::notWritableRestartAdmin], MB_YESNO, IDNO, text[TextSlot::copyFailed] + std::wstring(L": ")}};
     for (const auto& failure : kFailures) {
         const bool inUse = failure.error == ERROR_SHARING_VIOLATION;
-        const FileHandle held(inUse ? CreateFileW(old.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr) : nullptr);
-        const std::unique_ptr<Immutable> unwritable(inUse ? nullptr : new Immutable(world.gameFolders[0]));
+        const FileHandle held(inUse ? CreateFileW(old.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                                    : INVALID_HANDLE_VALUE);
+        std::optional<Immutable> unwritable;
+        if (!inUse) unwritable.emplace(world.gameFolders[0]);
         support::pressKey(main, VK_RETURN);
         const HWND box = installer.window(L"#32770");
         ASSERT_TRUE(box) << failure.error;

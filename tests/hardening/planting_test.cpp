@@ -29,14 +29,11 @@ TEST(Planting, PlantedOrMissingDlls) {
         ScratchFolder folder(L"planted");
         std::vector<std::wstring> names;
         std::wstring arguments = row.arguments;
-        WIN32_FIND_DATAW found;
-        const HANDLE find = FindFirstFileW((planted + L"\\" + row.dlls + L".dll").c_str(), &found);
-        for (BOOL more = *row.order && find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found)) {
-            CopyFileW((planted + L"\\" + found.cFileName).c_str(), (folder / found.cFileName).c_str(), FALSE);
-            names.emplace_back(found.cFileName, wcslen(found.cFileName) - 4);
+        for (const std::wstring& file : *row.order ? listFolder(planted + L"\\" + row.dlls + L".dll") : std::vector<std::wstring>{}) {
+            CopyFileW((planted + L"\\" + file).c_str(), (folder / file).c_str(), FALSE);
+            names.push_back(file.substr(0, file.size() - 4));
             arguments += row.loads ? L" " + names.back() : L"";
         }
-        FindClose(find);
         if (!*row.order) names = {row.dlls};
         if (names.empty()) continue;
         std::deque<RegistryValue> loadOrder;

@@ -38,8 +38,8 @@ struct Plan {
 
 BOOL WINAPI standInCopy(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE routine, LPVOID data, LPBOOL cancel, DWORD) {
     const std::string bytes = readFile(from);
-    HANDLE out = CreateFileW(to, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out == INVALID_HANDLE_VALUE) return FALSE;
+    FileHandle out(CreateFileW(to, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out) return FALSE;
     const size_t total = bytes.size() - std::min(plan.shortBy, bytes.size());
     size_t done = 0;
     DWORD error = 0, wrote = 0;
@@ -50,13 +50,13 @@ BOOL WINAPI standInCopy(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE routine, LP
         size.QuadPart = LONGLONG(bytes.size()), moved.QuadPart = LONGLONG(done);
         if (n == plan.failAt) error = plan.error;
         else if (*cancel || routine(size, moved, size, moved, 1, n ? CALLBACK_CHUNK_FINISHED : CALLBACK_STREAM_SWITCH,
-                                    nullptr, out, data) == PROGRESS_CANCEL)
+                                    nullptr, out.get(), data) == PROGRESS_CANCEL)
             error = ERROR_REQUEST_ABORTED;
         else if (done == total) break;
-        else if (!WriteFile(out, bytes.data() + done, DWORD(std::min(kChunk, total - done)), &wrote, nullptr))
+        else if (!WriteFile(out.get(), bytes.data() + done, DWORD(std::min(kChunk, total - done)), &wrote, nullptr))
             error = GetLastError();
     }
-    CloseHandle(out);
+    out.reset();
     if (error) DeleteFileW(to);
     else if (plan.atCallback) plan.atCallback(kAfterEnd);
     if (!error && plan.cancelAt == kAfterEnd) InterlockedExchange(&static_cast<InstallJob*>(data)->cancelRequested, 1);
@@ -279,12 +279,8 @@ TEST(EarlyInput, IgnoredThenTheGameStartsAndTheInstallerCloses) {
     for (WPARAM key : {WPARAM(VK_RETURN), WPARAM(VK_ESCAPE), WPARAM(0)}) {
         World w(pattern(2 * kChunk, 6));
         const HWND hwnd = w.record.hwnd;
-        RECT client{};  // the main button's centre
-        GetClientRect(hwnd, &client);
-        const float scale = renderScale(hwnd, client.right, client.bottom);
-        const POINT button = support::centreOf(
-            computeLayout(client.right / scale, client.bottom / scale, Complete).primaryButton, scale);
-        auto input = [&] { key ? support::pressKey(hwnd, key) : support::clickAt(hwnd, button.x, button.y); };
+        const POINT button = support::pointOf(hwnd, Complete, &MainLayout::primaryButton);
+        auto input = [&] { key ? support::pressKey(hwnd, key) : support::clickAt(hwnd, button); };
         UseStandIn use({-1, 0, 0, -1, [&](int n) {  // the input, then a later tick for the copy's end
                             if (n == kAfterEnd) input();
                             for (DWORD t = GetTickCount(); n == kAfterEnd && GetTickCount() - t < 20;) SwitchToThread();

@@ -9,6 +9,7 @@
 
 #include "install/preflight.h"
 #include "support.h"
+#include "ui/draw.h"
 #include "ui/main_window.h"
 
 using namespace support;
@@ -62,8 +63,9 @@ TEST(Leaks, EveryPhaseGivesEverythingBack) {
         EXPECT_FALSE(GetUpdateRect(hwnd, nullptr, FALSE));
     };
     ImagePtr spare;  // the picture while a paint goes without
-    const HDC other = CreateCompatibleDC(nullptr);  // for renders at other DPIs
-    SelectObject(other, CreateBitmap(1740, 1050, 1, 32, nullptr));
+    const HDC windowDc = GetDC(hwnd);
+    const OffscreenBitmap other(windowDc, 1740, 1050);  // for renders at other DPIs
+    ReleaseDC(hwnd, windowDc);
     const SIZE sizes[] = {{1160, 700}, {1740, 1050}, {920, 620}};
     // A first round of each phase loads fonts, the JPEG decoder and GDI+ caches; the counted one ends as it did.
     // Each resize, and each render at another DPI through the kept picture, makes the picture anew; Wine hands
@@ -76,7 +78,7 @@ TEST(Leaks, EveryPhaseGivesEverythingBack) {
          }},
         {"resizes and DPI changes", 6, 6LL * 920 * 620 * 4 / 2, [&](int i) {
              record.state = Ready, record.hoverId = ButtonId::None, paint(sizes[i % 3].cx, sizes[i % 3].cy);
-             renderMainWindowAtDpi(record, other, sizes[i % 3].cx, sizes[i % 3].cy, 120 + 24 * (i % 2), &record.pictureCache);
+             renderMainWindowAtDpi(record, other.dc, sizes[i % 3].cx, sizes[i % 3].cy, 120 + 24 * (i % 2), &record.pictureCache);
          }},
         {"language switches", 30, 1 << 20, [&](int i) { setLanguage(record, i % 3), paint(920, 620); }},
         {"detection passes", 40, 1 << 20, [&](int) { detectGameFolders(record); }},

@@ -16,12 +16,8 @@
 namespace {
 
 std::set<std::wstring> namesIn(const std::wstring& folder) {
-    std::set<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-    for (bool more = static_cast<bool>(find); more; more = FindNextFileW(find.get(), &data))
-        if (data.cFileName[0] != L'.') names.insert(data.cFileName);
-    return names;
+    const std::vector<std::wstring> names = support::listFolder(folder + L"\\*");
+    return {names.begin(), names.end()};
 }
 constexpr LayoutRect MainLayout::*kButtons[] = {
     &MainLayout::langSimplifiedButton, &MainLayout::langTraditionalButton, &MainLayout::langEnglishButton,
@@ -67,12 +63,12 @@ TEST(RealMonkey, RandomInputNeitherCrashesNorHangsNorLeavesFiles) {
                                      : scaleFor(float(client.right), float(client.bottom), 96);
         const LayoutRect button = language ? languageButtonRect(any(3))
                                            : computeLayout(client.right / scale, client.bottom / scale, any(2) ? Ready : Complete).*kButtons[any(10)];
-        const POINT at = any(3) ? support::centreOf(button, scale) : POINT{any(client.right), any(client.bottom)};
+        const POINT at = any(3) ? support::pointIn(button, scale) : POINT{any(client.right), any(client.bottom)};
         const int action = sent == events ? 0 : any(40);  // the last one asks to close
         if (cls == L"#32770") support::answerBox(hwnd, sent < events ? IDOK + any(7) : closing % 2 ? IDCANCEL : IDYES);
         else if (action == 0) PostMessageW(hwnd, WM_CLOSE, 0, 0);
         else if (action < 11) support::pressKey(hwnd, kKeys[any(int(std::size(kKeys)))]);
-        else support::clickAt(hwnd, at.x, at.y);
+        else support::clickAt(hwnd, at);
         DWORD_PTR answer = 0;  // twice: the second comes after at least one of the posted messages
         ASSERT_TRUE(SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer) || !IsWindow(hwnd)) << sent;
         ASSERT_TRUE(SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer) || !IsWindow(hwnd)) << sent;

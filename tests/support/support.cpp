@@ -47,19 +47,23 @@ std::string readFile(const std::wstring& path) {
     return bytes;
 }
 
-void removeTree(const std::wstring& path) {
+std::vector<std::wstring> listFolder(const std::wstring& pattern) {
+    std::vector<std::wstring> names;
     WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileW((path + L"\\*").c_str(), &data));
-    for (bool more = static_cast<bool>(find); more; more = FindNextFileW(find.get(), &data)) {
-        const std::wstring name = data.cFileName, child = path + L"\\" + name;
-        if (name == L"." || name == L"..") continue;
+    FindHandle find(FindFirstFileW(pattern.c_str(), &data));
+    for (bool more = static_cast<bool>(find); more; more = FindNextFileW(find.get(), &data))
+        if (lstrcmpW(data.cFileName, L".") && lstrcmpW(data.cFileName, L"..")) names.push_back(data.cFileName);
+    return names;
+}
+
+void removeTree(const std::wstring& path) {
+    for (const std::wstring& name : listFolder(path + L"\\*")) {
+        const std::wstring child = path + L"\\" + name;
+        const DWORD attributes = GetFileAttributesW(child.c_str());
         SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            removeTree(child);
-        else if (!DeleteFileW(child.c_str()))
-            RemoveDirectoryW(child.c_str());
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) removeTree(child);
+        else if (!DeleteFileW(child.c_str())) RemoveDirectoryW(child.c_str());
     }
-    find.reset();
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryW(path.c_str());
 }
@@ -291,7 +295,7 @@ LRESULT CALLBACK watchBoxes(int code, WPARAM wParam, LPARAM lParam) {
     wchar_t className[16] = {};
     if (code == HCBT_ACTIVATE && activeWatcher && GetClassNameW(box, className, 16) && !lstrcmpW(className, L"#32770")) {
         activeWatcher->boxes.push_back(readBox(box));
-        PostMessageW(box, WM_COMMAND, MAKEWPARAM(activeWatcher->answer, BN_CLICKED), 0);
+        answerBox(box, activeWatcher->answer);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -373,15 +377,22 @@ DWORD Installer::exitCode(DWORD timeoutMs) const {
     return code;
 }
 
-void clickAt(HWND hwnd, int x, int y) {
-    const LPARAM at = MAKELPARAM(x, y);
-    PostMessageW(hwnd, WM_MOUSEMOVE, 0, at);
-    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(hwnd, WM_LBUTTONUP, 0, at);
+void clickAt(HWND hwnd, POINT at) {
+    const LPARAM where = MAKELPARAM(at.x, at.y);
+    PostMessageW(hwnd, WM_MOUSEMOVE, 0, where);
+    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    PostMessageW(hwnd, WM_LBUTTONUP, 0, where);
 }
 
-POINT centreOf(const LayoutRect& rect, float scale) {
-    return POINT{LONG((rect.left + rect.width / 2) * scale), LONG((rect.top + rect.height / 2) * scale)};
+POINT pointIn(const LayoutRect& rect, float scale, float across) {
+    return POINT{LONG((rect.left + rect.width * across) * scale), LONG((rect.top + rect.height / 2) * scale)};
+}
+
+POINT pointOf(HWND hwnd, InstallerState state, LayoutRect MainLayout::*rect, float across, int dpi) {
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    const float scale = scaleFor(float(client.right), float(client.bottom), float(dpi));
+    return pointIn(computeLayout(client.right / scale, client.bottom / scale, state).*rect, scale, across);
 }
 
 void pressKey(HWND hwnd, WPARAM virtualKey) {

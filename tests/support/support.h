@@ -37,6 +37,8 @@ bool makeFolders(const std::wstring& path);                         // like mkdi
 bool writeFile(const std::wstring& path, const std::string& bytes);  // makes the folders first
 std::string readFile(const std::wstring& path);                     // empty when missing
 void removeTree(const std::wstring& path);
+// The names FindFirstFileW finds for a pattern (folder\*, folder\*.dll), without "." and "..".
+std::vector<std::wstring> listFolder(const std::wstring& pattern);
 bool exists(const std::wstring& path);
 std::string utf8(const std::wstring& text);
 std::wstring env(const wchar_t* name);  // empty when unset
@@ -152,9 +154,11 @@ private:
 };
 
 // Input as the window receives it from the mouse and keyboard.
-void clickAt(HWND hwnd, int x, int y);
-// The centre of a layout rectangle, in client pixels at the scale.
-POINT centreOf(const LayoutRect& rect, float scale);
+void clickAt(HWND hwnd, POINT at);
+// The point `across` of the way through a layout rectangle, at its middle height, in client pixels.
+POINT pointIn(const LayoutRect& rect, float scale, float across = .5f);
+// The same for a rectangle of the installer window's layout in a state, at its client size and a DPI.
+POINT pointOf(HWND hwnd, InstallerState state, LayoutRect MainLayout::*rect, float across = .5f, int dpi = 96);
 void pressKey(HWND hwnd, WPARAM virtualKey);
 void answerBox(HWND box, int buttonId);
 // The colour (0xRRGGBB) the screen shows at a point of the window's client area.
