@@ -69,6 +69,7 @@ CopyPlacement placementFor(const WidePath& destination, std::uint64_t patchSize)
     std::uint64_t existing = isFile(destination) ? fileSize(destination) : 0;
     return choosePlacement(freeToCaller.QuadPart, existing, patchSize);
 }
+}  // namespace
 
 void startWorker(MainWindow& window, const WidePath& destination, CopyPlacement placement) {
     stopWorker(window);
@@ -90,7 +91,6 @@ void startWorker(MainWindow& window, const WidePath& destination, CopyPlacement 
     }
     invalidate(window);
 }
-}  // namespace
 
 InstallDecision decideInstall(const InstallFacts& facts) {
     if (facts.state == Installing) return {InstallStep::Nothing};

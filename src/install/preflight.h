@@ -48,6 +48,8 @@ struct InstallDecision {
 InstallDecision decideInstall(const InstallFacts& facts);
 // Gathers the facts, decides, and acts: message box, state change or the worker's start.
 void startInstall(MainWindow& window);
+// Starts the copy of the patch to `destination` on a worker thread (Installing), or fails at once.
+void startWorker(MainWindow& window, const WidePath& destination, CopyPlacement placement);
 void refreshTargetFlags(MainWindow& window);
 bool isSameFile(const WidePath& a, const WidePath& b);
 void restartElevated(MainWindow& window);

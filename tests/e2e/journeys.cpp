@@ -78,8 +78,6 @@ TEST(RealWindows, StartSizedAndCentredAtEachDpiThenKeysAndClicks) {
         return GetWindowRect(hwnd, &outer) && std::abs(outer.left + outer.right - work.left - work.right) <= 1 &&
                std::abs(outer.top + outer.bottom - work.top - work.bottom) <= 1;
     };
-    constexpr LayoutRect MainLayout::*kPills[] = {&MainLayout::langSimplifiedButton, &MainLayout::langTraditionalButton,
-                                                  &MainLayout::langEnglishButton};
     const struct { int dpi; std::vector<WPARAM> keys; int language; } kRows[] = {
         {96, {VK_RETURN, 'X', VK_F5, '1'}, 0}, {144, {}, 1}, {144, {'A', VK_ESCAPE}, -1}, {96, {'B', 0}, -1}, {96, {'E'}, 2}};
     for (const auto& row : kRows) {
@@ -103,7 +101,7 @@ TEST(RealWindows, StartSizedAndCentredAtEachDpiThenKeysAndClicks) {
             // Taller than the work area less its margin, the window takes that height.
             EXPECT_EQ(outer.bottom - outer.top, std::min(MulDiv(700, row.dpi, 96) + int(outer.bottom - outer.top - client.bottom),
                                                          int(work.bottom - work.top) - MulDiv(24, row.dpi, 96)));
-            EXPECT_TRUE(shows(main, support::pointOf(main, Ready, kPills[row.language], .1f, row.dpi), palette::kPillSelected))
+            EXPECT_TRUE(shows(main, support::pointOf(main, Ready, support::kButtonRects[row.language], .1f, row.dpi), palette::kPillSelected))
                 << row.dpi;
             row.language ? support::pressKey(main, VK_ESCAPE) : void(PostMessageW(main, WM_CLOSE, 0, 0));
         }
@@ -147,9 +145,7 @@ TEST(RealJourney, FirstStartInstallAndLaunch) {
     support::clickAt(main, support::pointOf(main, Complete, &MainLayout::primaryButton));
     EXPECT_EQ(installer.exitCode(), 0u);
     const std::wstring gameRoot = parentFolder(world.gameFolders[0]);
-    std::string record;
-    ASSERT_TRUE(support::pumpUntil([&] { return !(record = support::readFile(gameRoot + L"\\Lumivex.exe.record")).empty(); }));
-    EXPECT_EQ(record.substr(record.find('\n') + 1), support::utf8(gameRoot) + "\n");  // its working folder
+    EXPECT_EQ(support::standInRecord(gameRoot + L"\\Lumivex.exe").second, gameRoot);  // its working folder
 }
 
 // Enter installs while the game holds its patch.rpa open (the in-use warning), then while the game

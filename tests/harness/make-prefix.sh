@@ -21,7 +21,6 @@ if ! timeout 180 wineboot -i >/dev/null 2>&1; then
 fi
 timeout 30 "$WINESERVER" -w || true
 setsid "$WINESERVER" -p >/dev/null 2>&1 < /dev/null || true
-key='HKCU\Software\Wine\Fonts\Replacements'
 reg_file=$(mktemp --suffix=.reg)
 {
   printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
@@ -45,4 +44,4 @@ timeout 30 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_D
 printf 'C:\\windows\\system32\\winedbg.exe --auto %%1 %%2 >> C:\\crash-report.txt 2>&1\r\n' > "$prefix/drive_c/crash-report.cmd"
 timeout 30 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ \
   /d 'cmd /c C:\crash-report.cmd %ld %ld' /f >/dev/null 2>&1
-timeout 30 wine reg query "$key" /v "Segoe UI" >/dev/null 2>&1 || { echo "font mapping missing in $prefix"; exit 1; }
+timeout 30 wine reg query 'HKCU\Software\Wine\Fonts\Replacements' /v "Segoe UI" >/dev/null 2>&1 || { echo "font mapping missing in $prefix"; exit 1; }

@@ -106,14 +106,8 @@ struct World {
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) continue;
         support::removeTree(gameRoot);
     }
-    // The worker started as startInstall starts it, with the placement chosen here.
-    void copy(bool beside) {
-        record.copyJob = std::make_unique<InstallJob>();
-        record.copyJob->window = record.hwnd, record.copyJob->sourcePath = patch;
-        record.copyJob->destPath = target, record.copyJob->beside = beside;
-        record.workerThread.reset(CreateThread(nullptr, 0, &copyWorker, record.copyJob.get(), 0, nullptr));
-        record.state = Installing;
-    }
+    // The copy startInstall starts, with the placement chosen here.
+    void copy(bool beside) { startWorker(record, target, beside ? CopyPlacement::Beside : CopyPlacement::InPlace); }
     bool ended() { return support::pumpUntil([&] { return record.state != Installing; }); }
     void expectLeft(Left left) const {
         EXPECT_FALSE(exists(target + kPartialSuffix));
@@ -135,17 +129,6 @@ struct World {
         EXPECT_TRUE(state != Failed || lead == TextSlot::notWritableRestartAdmin || record.statusMessage == text);
     }
 };
-
-// The command line and the working folder the stand-in recorded, once it has run.
-std::pair<std::wstring, std::wstring> recordOf(const std::wstring& exe) {
-    const std::wstring record = exe + L".record";
-    if (!support::pumpUntil([&] { return exists(record); }, 20000)) return {};
-    const std::string bytes = readFile(record);
-    std::wstring text(bytes.size(), L'\0');
-    text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), text.data(), int(text.size())));
-    const size_t cut = text.find(L'\n');
-    return {text.substr(0, cut), text.substr(cut + 1, text.find(L'\n', cut + 1) - cut - 1)};
-}
 
 bool sameFolder(const std::wstring& a, const std::wstring& b) {
     return pathEqualsNoCase(normalizePath(a), normalizePath(b));
@@ -264,7 +247,7 @@ TEST(AccessDenied, AskedToRestartYesRestartsNoStaysFailed) {
         EXPECT_EQ(IsWindow(hwnd) != FALSE, answer == IDNO);
         EXPECT_FALSE(exists(w.target + kPartialSuffix));
         if (answer == IDNO) continue;
-        const auto [commandLine, folder] = recordOf(w.record.exePath);
+        const auto [commandLine, folder] = support::standInRecord(w.record.exePath);
         const CommandLineOptions options = parseCommandLine(commandLine.c_str());
         EXPECT_TRUE(options.languageGiven && options.language == 1) << support::utf8(commandLine);
         EXPECT_TRUE(sameFolder(options.destOverride, w.game)) << support::utf8(commandLine);
@@ -296,7 +279,7 @@ TEST(EarlyInput, IgnoredThenTheGameStartsAndTheInstallerCloses) {
         input();
         EXPECT_TRUE(support::pumpUntil([&] { return !IsWindow(hwnd); })) << key;
         if (key == VK_ESCAPE) continue;
-        const std::wstring folder = recordOf(w.gameRoot + L"\\Lumivex.exe").second;
+        const std::wstring folder = support::standInRecord(w.gameRoot + L"\\Lumivex.exe").second;
         EXPECT_TRUE(sameFolder(folder, w.gameRoot)) << support::utf8(folder);
     }
 }

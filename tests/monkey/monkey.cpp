@@ -19,10 +19,6 @@ std::set<std::wstring> namesIn(const std::wstring& folder) {
     const std::vector<std::wstring> names = support::listFolder(folder + L"\\*");
     return {names.begin(), names.end()};
 }
-constexpr LayoutRect MainLayout::*kButtons[] = {
-    &MainLayout::langSimplifiedButton, &MainLayout::langTraditionalButton, &MainLayout::langEnglishButton,
-    &MainLayout::musicButton, &MainLayout::chooseFolderButton, &MainLayout::detectAgainButton, &MainLayout::prevButton,
-    &MainLayout::nextButton, &MainLayout::primaryButton, &MainLayout::closeButton};
 constexpr WPARAM kKeys[] = {VK_RETURN, VK_RETURN, VK_F5, VK_ESCAPE, VK_TAB, VK_SPACE, VK_LEFT, VK_RIGHT,
                             '1', '2', '3', 'C', 'T', 'E', 'B', 'A'};
 }  // namespace
@@ -62,7 +58,7 @@ TEST(RealMonkey, RandomInputNeitherCrashesNorHangsNorLeavesFiles) {
         const float scale = language ? languageWindowScale(client.right, client.bottom, 96)
                                      : scaleFor(float(client.right), float(client.bottom), 96);
         const LayoutRect button = language ? languageButtonRect(any(3))
-                                           : computeLayout(client.right / scale, client.bottom / scale, any(2) ? Ready : Complete).*kButtons[any(10)];
+                                           : computeLayout(client.right / scale, client.bottom / scale, any(2) ? Ready : Complete).*support::kButtonRects[any(10)];
         const POINT at = any(3) ? support::pointIn(button, scale) : POINT{any(client.right), any(client.bottom)};
         const int action = sent == events ? 0 : any(40);  // the last one asks to close
         if (cls == L"#32770") support::answerBox(hwnd, sent < events ? IDOK + any(7) : closing % 2 ? IDCANCEL : IDYES);

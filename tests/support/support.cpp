@@ -100,10 +100,7 @@ std::string unixPath(const std::wstring& path) {
     return result;
 }
 
-std::wstring fixturePath(const std::wstring& name) {
-    return fromUnix(env(L"LUMIVEX_SOURCE") + L"/tests/fixtures/steam/" + name);
-}
-
+std::wstring fixturePath(const std::wstring& name) { return fromUnix(env(L"LUMIVEX_SOURCE") + L"/tests/fixtures/steam/" + name); }
 std::wstring buildPath(const std::wstring& relative) { return fromUnix(env(L"LUMIVEX_BUILD")) + L"\\" + relative; }
 
 bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
@@ -213,7 +210,6 @@ bool defineUnixDrive(wchar_t letter, const std::string& mountPoint, UINT type) {
 
 MountedDrive::MountedDrive(const std::wstring& folder, UINT driveType) {
     const std::string target = unixPath(folder);
-    hadDriveKey_ = keyExists(HKEY_LOCAL_MACHINE, L"Software\\Wine\\Drives", 0);
     const DWORD used = GetLogicalDrives();
     for (wchar_t letter = L'Y'; letter >= L'D' && !target.empty(); --letter) {
         if (used & (1u << (letter - L'A'))) continue;
@@ -222,10 +218,9 @@ MountedDrive::MountedDrive(const std::wstring& folder, UINT driveType) {
     }
 }
 
+// Wine keeps the (then empty) key it made for the drive's type, in a prefix that goes with the run.
 MountedDrive::~MountedDrive() {
     if (letter_) defineUnixDrive(letter_, std::string(), DRIVE_NO_ROOT_DIR);
-    // Wine leaves the (now empty) key it made for the drive type behind.
-    if (!hadDriveKey_) RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Wine\\Drives", 0, 0);
 }
 
 std::wstring gameFolderOf(const std::wstring& library, const std::wstring& installDir) {
@@ -375,6 +370,16 @@ DWORD Installer::exitCode(DWORD timeoutMs) const {
     DWORD code = STILL_ACTIVE;
     if (WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process_.get(), &code);
     return code;
+}
+
+std::pair<std::wstring, std::wstring> standInRecord(const std::wstring& exe, DWORD timeoutMs) {
+    const std::wstring record = exe + L".record";
+    if (!pumpUntil([&] { return exists(record); }, timeoutMs)) return {};
+    const std::string bytes = readFile(record);
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), text.data(), int(text.size())));
+    const size_t cut = text.find(L'\n');
+    return {text.substr(0, cut), text.substr(cut + 1, text.find(L'\n', cut + 1) - cut - 1)};
 }
 
 void clickAt(HWND hwnd, POINT at) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/handles.h"
@@ -89,7 +90,6 @@ public:
     std::wstring root() const { return std::wstring(1, letter_) + L":\\"; }
 private:
     wchar_t letter_ = 0;
-    bool hadDriveKey_ = false;
 };
 
 // <library>\steamapps\common\<installDir>\game
@@ -152,6 +152,16 @@ private:
     ThreadHandle process_;  // a process handle closes as a thread's does
     DWORD id_ = 0;
 };
+
+// The command line and the working folder stand_in.exe (copied to `exe`) recorded, waited for; empty
+// when it did not run in time.
+std::pair<std::wstring, std::wstring> standInRecord(const std::wstring& exe, DWORD timeoutMs = 20000);
+
+// The installer window's button rectangles, in ButtonId order from LangSimplified (1) to OpenAppFolder (11).
+constexpr LayoutRect MainLayout::*kButtonRects[] = {
+    &MainLayout::langSimplifiedButton, &MainLayout::langTraditionalButton, &MainLayout::langEnglishButton,
+    &MainLayout::musicButton, &MainLayout::chooseFolderButton, &MainLayout::detectAgainButton, &MainLayout::prevButton,
+    &MainLayout::nextButton, &MainLayout::primaryButton, &MainLayout::closeButton, &MainLayout::openAppFolderButton};
 
 // Input as the window receives it from the mouse and keyboard.
 void clickAt(HWND hwnd, POINT at);

@@ -63,12 +63,6 @@ MainWindow screen(InstallerState state, bool patch, int folders) {
     return w;
 }
 
-// The rectangle of each button, in ButtonId order from LangSimplified (1) to OpenAppFolder (11).
-constexpr LayoutRect MainLayout::*kButtons[] = {
-    &MainLayout::langSimplifiedButton, &MainLayout::langTraditionalButton, &MainLayout::langEnglishButton,
-    &MainLayout::musicButton, &MainLayout::chooseFolderButton, &MainLayout::detectAgainButton, &MainLayout::prevButton,
-    &MainLayout::nextButton, &MainLayout::primaryButton, &MainLayout::closeButton, &MainLayout::openAppFolderButton};
-
 // The screen rendered into a top-down 32-bit bitmap.
 struct Shot {
     HDC dc = CreateCompatibleDC(nullptr);
@@ -117,7 +111,7 @@ TEST(HitTest, EachButtonReactsInsideItsRectangleOnlyInItsStates) {
         for (const auto& [cw, ch] : {std::pair{920.f, 620.f}, {1160.f, 700.f}}) {
             for (int b = 0; b < 11; ++b) {
                 const ButtonId id = ButtonId(b + 1), want = row.reacts[b] == '1' ? id : ButtonId::None;
-                const LayoutRect r = computeLayout(cw, ch, row.state).*kButtons[b];
+                const LayoutRect r = computeLayout(cw, ch, row.state).*support::kButtonRects[b];
                 const std::string at = std::to_string(row.state) + " button " + std::to_string(b + 1);
                 EXPECT_EQ(buttonActive(w, id), row.reacts[b] == '1') << at;
                 if (r.width == 0) continue;
