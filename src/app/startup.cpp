@@ -10,6 +10,7 @@
 #include "app/product.h"
 #include "app/system_dll.h"
 #include "audio/music.h"
+#include "install/preflight.h"
 #include "resources/resource_ids.h"
 #include "ui/main_window.h"
 
@@ -203,6 +204,7 @@ int runInstaller(HINSTANCE instance, int showCommand) {
         window.appFolder = parentFolder(exePath);
         window.patchPath = joinPath(window.appFolder, kPatchFileName);
         window.destOverride = options.destOverride;
+        window.elevated = runsElevated();
         window.fontFamily = createUiFontFamily(language);
 
         detectGameFolders(window);

@@ -23,7 +23,7 @@ const WidePath& gameFolderSuffix() {
 bool holdsGameArchive(const WidePath& folder) {
     WIN32_FIND_DATAW entry{};
     countFileCalls();
-    FindHandle find(FindFirstFileW(toLongPath(joinPath(folder, L"*")).c_str(), &entry));
+    FindHandle find(FindFirstFileW(queryForm(joinPath(folder, L"*")).c_str(), &entry));
     if (!find) return false;
     for (;;) {
         if (isGameArchiveEntry(entry.cFileName, entry.dwFileAttributes)) return true;
@@ -71,11 +71,11 @@ bool isGameArchiveEntry(const std::wstring& name, unsigned long attributes) {
 
 bool isGameFolder(const WidePath& path) {
     WidePath p = normalizePath(path);
-    // The name test is free, so it runs before anything touches the disk. The folder test uses
-    // the long form too: a game folder deeper than 260 characters is still a game folder.
+    // The name test is free, so it runs before anything touches the disk. The folder test takes
+    // the long form where it names the same folder: one deeper than 260 characters still counts.
     if (!hasGameFolderSuffix(p)) return false;
     countFileCalls();
-    if (!isDirectory(toLongPath(p))) return false;
+    if (!isDirectory(p)) return false;
     return holdsGameArchive(p);
 }
 
@@ -124,8 +124,11 @@ std::uint32_t selectionFor(const CandidateList& list, const WidePath& folder, st
     return index < list.size() ? static_cast<std::uint32_t>(index) : fallback;
 }
 
-DetectionReset decideDetectionReset(InstallerState current, const CandidateList& list, const WidePath& remembered) {
-    return {current == Installing ? Installing : Ready, selectionFor(list, remembered, 0), 0, std::wstring()};
+DetectionReset decideDetectionReset(InstallerState current, std::int32_t progressPerMille, const CandidateList& list,
+                                    const WidePath& remembered) {
+    // A running copy goes on: its state and its progress stay.
+    if (current == Installing) return {Installing, selectionFor(list, remembered, 0), progressPerMille, std::wstring()};
+    return {Ready, selectionFor(list, remembered, 0), 0, std::wstring()};
 }
 
 void detectGameFolders(MainWindow& window) {
@@ -147,7 +150,7 @@ void detectGameFolders(MainWindow& window) {
     if (!window.manualFolder.empty()) addCandidate(window.candidates, window.manualFolder, 1, 1200, kStampAlways);
     sortCandidates(window.candidates, true);
 
-    DetectionReset reset = decideDetectionReset(window.state, window.candidates, remembered);
+    DetectionReset reset = decideDetectionReset(window.state, window.progressPerMille, window.candidates, remembered);
     window.selectedIndex = reset.selectedIndex;
 
     countFileCalls(2);

@@ -40,9 +40,10 @@ std::uint32_t selectionFor(const CandidateList& list, const WidePath& folder, st
 struct DetectionReset {
     InstallerState state;            // Ready, unless a copy is running
     std::uint32_t selectedIndex = 0;  // the folder selected before, where it is still listed
-    std::int32_t progressPerMille = 0;
+    std::int32_t progressPerMille = 0;  // kept while a copy is running
     std::wstring statusMessage;
 };
-DetectionReset decideDetectionReset(InstallerState current, const CandidateList& list, const WidePath& remembered);
+DetectionReset decideDetectionReset(InstallerState current, std::int32_t progressPerMille, const CandidateList& list,
+                                    const WidePath& remembered);
 // Rebuilds the candidate list and the patch and target flags in place.
 void detectGameFolders(MainWindow& window);

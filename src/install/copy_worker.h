@@ -27,15 +27,21 @@ struct InstallJob {
     BYTE cancelled = 0;
 };
 
-// The copy routine the worker calls. It is CopyFileExW in the product; tests install a stand-in
-// that follows the documented Windows contract where Wine's copy does not (progress, cancel).
+// The file calls the worker makes: CopyFileExW and MoveFileExW in the product. Tests install
+// stand-ins that follow the documented Windows contract where Wine's calls do not (progress,
+// cancel, read-only destinations).
 using CopyFileFunction = BOOL(WINAPI*)(LPCWSTR, LPCWSTR, LPPROGRESS_ROUTINE, LPVOID, LPBOOL, DWORD);
-void setCopyFileFunction(CopyFileFunction function);  // nullptr restores CopyFileExW
+using MoveFileFunction = BOOL(WINAPI*)(LPCWSTR, LPCWSTR, DWORD);
+void setFileFunctions(CopyFileFunction copy, MoveFileFunction move);  // nullptr restores the system's
 
-// Replacing patch.rpa failed with `error`: ERROR_ACCESS_DENIED also comes back when the game holds
-// the file open, and only a second look (opening it for writing) tells that apart from a file or
-// folder the user may not write; heldOpen is that look's answer. Returns the error to report.
+// Replacing patch.rpa failed with `error`: ERROR_ACCESS_DENIED also comes back when another program
+// holds the file open (a running game, whatever sharing it asked for), and only a second look tells
+// that apart from a file or folder the user may not write; heldOpen is that look's answer. Returns
+// the error to report.
 DWORD replacementError(DWORD error, bool heldOpen);
+// Whether a failed replacement may be a program holding the file for a moment (a virus scanner, an
+// indexer, a backup tool), worth trying again shortly.
+bool mayBeBriefHold(DWORD error);
 
 DWORD WINAPI copyWorker(LPVOID job);
 DWORD CALLBACK copyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred,
@@ -61,6 +67,8 @@ struct CopyEnd {
 };
 
 // errorText: the system's text for result.error (systemErrorText), used only when the copy failed.
-CopyEnd decideCopyEnd(const CopyResult& result, const LocalizedText& texts, const std::wstring& errorText);
+// elevated: the installer already runs as administrator, so restarting it as one cannot help.
+CopyEnd decideCopyEnd(const CopyResult& result, const LocalizedText& texts, const std::wstring& errorText,
+                      bool elevated);
 // WM_APP_COPY_DONE: joins the worker, frees the job and applies decideCopyEnd.
 void handleCopyDone(MainWindow& window);

@@ -22,7 +22,7 @@ void refreshTargetFlags(MainWindow& window) {
 
 namespace {
 HANDLE openForAttributes(const WidePath& path) {
-    return CreateFileW(toLongPath(path).c_str(), FILE_READ_ATTRIBUTES,
+    return CreateFileW(queryForm(path).c_str(), FILE_READ_ATTRIBUTES,
                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
@@ -117,7 +117,10 @@ void startInstall(MainWindow& window) {
         if (selected && window.patchPresent && window.patchSize != 0) {
             destination = joinPath(selected->folder, kPatchFileName);
             facts.alreadyInPlace = isFile(destination) && isSameFile(window.patchPath, destination);
-            if (!facts.alreadyInPlace) facts.placement = placementFor(destination, window.patchSize);
+            if (!facts.alreadyInPlace) {
+                removeStalePartial(destination);
+                facts.placement = placementFor(destination, window.patchSize);
+            }
         }
     }
     const InstallDecision decision = decideInstall(facts);
@@ -151,6 +154,23 @@ void startInstall(MainWindow& window) {
         startWorker(window, destination, facts.placement);
         return;
     }
+}
+
+void removeStalePartial(const WidePath& destination) {
+    const WidePath partial = queryForm(destination + kPartialSuffix);
+    const DWORD attributes = GetFileAttributesW(partial.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+    SetFileAttributesW(partial.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(partial.c_str());
+}
+
+bool runsElevated() {
+    ThreadHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.out())) return false;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size)) return false;
+    return elevation.TokenIsElevated != 0;
 }
 
 std::wstring elevatedParameters(std::int32_t language, const WidePath& folder) {

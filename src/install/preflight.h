@@ -53,6 +53,11 @@ void startWorker(MainWindow& window, const WidePath& destination, CopyPlacement 
 void refreshTargetFlags(MainWindow& window);
 bool isSameFile(const WidePath& a, const WidePath& b);
 void restartElevated(MainWindow& window);
+// Whether this process runs with an administrator's full rights (an elevated token).
+bool runsElevated();
+// Removes the temporary file an installer that was ended while copying left beside patch.rpa, so
+// that it takes no room from the next copy.
+void removeStalePartial(const WidePath& destination);
 // The free-space rule: the patch needs its own size plus a margin of min(size, 8 MiB);
 // an existing target counts as free space. An overflowing sum passes.
 bool hasRoomForPatch(std::uint64_t freeBytes, std::uint64_t existingTarget, std::uint64_t patchSize);

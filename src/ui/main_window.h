@@ -69,6 +69,9 @@ struct MainWindow {
     bool trackingLeave = false;
     std::unique_ptr<InstallJob> copyJob;
     ThreadHandle workerThread;
+    // The installer runs as administrator (filled at start-up): a folder it cannot write is then
+    // not a matter of rights that a restart could fix.
+    bool elevated = false;
     // When the last copy ended (the time of its WM_APP_COPY_DONE): see madeBeforeCopyEnded.
     bool copyEnded = false;
     DWORD copyEndedAt = 0;

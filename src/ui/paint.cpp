@@ -32,15 +32,15 @@ GraphicsPtr makeGraphics(HDC dc, float scale) {
     return graphics;
 }
 
-// The picture scaled to cover the W by H canvas, centred, the overflow cut off. False, with
-// nothing drawn, when there is no picture or it has no size.
+// The picture scaled to cover the W by H canvas, centred, the overflow cut off. False when there is
+// no picture, it has no size or GDI+ could not draw it (a 32-bit process short of memory at a large
+// size): a picture that did not draw must not be kept as the background.
 bool drawPicture(GpGraphics* g, GpImage* image, float W, float H) {
     UINT iw = 0, ih = 0;
     if (!image || GdipGetImageWidth(image, &iw) != Ok || GdipGetImageHeight(image, &ih) != Ok || !iw || !ih)
         return false;
     const float s = std::max(W / iw, H / ih);
-    GdipDrawImageRect(g, image, (W - iw * s) / 2, (H - ih * s) / 2, iw * s, ih * s);
-    return true;
+    return GdipDrawImageRect(g, image, (W - iw * s) / 2, (H - ih * s) / 2, iw * s, ih * s) == Ok;
 }
 
 // A memory context with a given bitmap selected into it; restores and frees the context, not the

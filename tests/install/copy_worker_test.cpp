@@ -1,9 +1,12 @@
 // The copy of patch.rpa on a real, hidden installer window: the pre-flight checks, every way a
 // copy ends, cancel, closing during a copy, the restart as administrator and the game's launch.
 #include <gtest/gtest.h>
+
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <thread>
+
 #include "app/startup.h"
 #include "install/error_text.h"
 #include "install/preflight.h"
@@ -16,8 +19,10 @@ using support::exists;
 using support::readFile;
 
 namespace {
-constexpr size_t kChunk = 64 * 1024, MiB = 1024 * 1024;
+constexpr size_t kChunk = 64 * 1024;
+constexpr size_t MiB = 1024 * 1024;
 constexpr int kAfterEnd = 1000;  // the stand-in's moment once the whole copy is written
+constexpr DWORD kCopyTimeoutMs = 30000;
 
 std::string pattern(size_t size, int seed) {
     std::string bytes(size, '\0');
@@ -25,93 +30,213 @@ std::string pattern(size_t size, int seed) {
     return bytes;
 }
 
-// Wine 8's CopyFileExW never calls the progress routine and cannot be cancelled. The stand-in
-// keeps Windows' contract: the routine before the first chunk and after each; PROGRESS_CANCEL
-// or *cancel end the copy with ERROR_REQUEST_ABORTED; a failed copy deletes its destination.
-// The plan: the callback at which the copy fails with `error`, the bytes left out of a copy that claims
-// success, the callback before which the player cancels, what runs on the worker before callback n.
-struct Plan {
-    Plan(int f = -1, DWORD e = 0, size_t s = 0, int c = -1, std::function<void(int)> a = {})
-        : failAt(f), error(e), shortBy(s), cancelAt(c), atCallback(std::move(a)) {}
-    int failAt; DWORD error; size_t shortBy; int cancelAt; std::function<void(int)> atCallback;
-} plan;
+bool readOnly(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
 
-BOOL WINAPI standInCopy(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE routine, LPVOID data, LPBOOL cancel, DWORD) {
+void setReadOnly(const std::wstring& path) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+}
+
+// What the stand-in copy does: fail at a callback with an error, leave bytes out of a copy that
+// claims success, cancel before a callback, run something on the worker before each callback,
+// write in chunks of a size.
+struct Plan {
+    int failAt = -1;
+    DWORD error = 0;
+    size_t shortBy = 0;
+    int cancelAt = -1;
+    std::function<void(int)> atCallback;
+    size_t chunk = kChunk;
+};
+Plan plan;
+
+Plan failAt(int callback, DWORD error) {
+    Plan failing;
+    failing.failAt = callback;
+    failing.error = error;
+    return failing;
+}
+
+Plan cancelAt(int callback, Plan with = {}) {
+    with.cancelAt = callback;
+    return with;
+}
+
+Plan shortBy(size_t bytes) {
+    Plan claimsTooMuch;
+    claimsTooMuch.shortBy = bytes;
+    return claimsTooMuch;
+}
+
+Plan chunksOf(size_t bytes) {
+    Plan smallChunks;
+    smallChunks.chunk = bytes;
+    return smallChunks;
+}
+
+void cancelJob(LPVOID job) {
+    InterlockedExchange(&static_cast<InstallJob*>(job)->cancelRequested, 1);
+}
+
+// Wine 8's CopyFileExW never calls the progress routine, cannot be cancelled, writes over a
+// read-only file and keeps the attributes of a file it writes over. The stand-in keeps Windows'
+// contract: a read-only destination is refused with ERROR_ACCESS_DENIED; the routine runs before
+// the first chunk and after each; PROGRESS_CANCEL or *cancel end the copy with
+// ERROR_REQUEST_ABORTED; a failed copy deletes its destination; a whole one takes the source's
+// attributes.
+BOOL WINAPI standInCopy(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE routine, LPVOID job, LPBOOL cancel,
+                        DWORD) {
+    if (readOnly(to)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
     const std::string bytes = readFile(from);
     FileHandle out(CreateFileW(to, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out) return FALSE;
     const size_t total = bytes.size() - std::min(plan.shortBy, bytes.size());
+    LARGE_INTEGER size{};
+    size.QuadPart = LONGLONG(bytes.size());
     size_t done = 0;
-    DWORD error = 0, wrote = 0;
-    for (int n = 0; !error; ++n, done += error ? 0 : wrote) {
+    DWORD error = 0;
+    for (int n = 0; !error; ++n) {
         if (plan.atCallback) plan.atCallback(n);
-        if (n == plan.cancelAt) InterlockedExchange(&static_cast<InstallJob*>(data)->cancelRequested, 1);
-        LARGE_INTEGER size{}, moved{};
-        size.QuadPart = LONGLONG(bytes.size()), moved.QuadPart = LONGLONG(done);
-        if (n == plan.failAt) error = plan.error;
-        else if (*cancel || routine(size, moved, size, moved, 1, n ? CALLBACK_CHUNK_FINISHED : CALLBACK_STREAM_SWITCH,
-                                    nullptr, out.get(), data) == PROGRESS_CANCEL)
+        if (n == plan.cancelAt) cancelJob(job);
+        LARGE_INTEGER moved{};
+        moved.QuadPart = LONGLONG(done);
+        const DWORD reason = n ? CALLBACK_CHUNK_FINISHED : CALLBACK_STREAM_SWITCH;
+        if (n == plan.failAt) {
+            error = plan.error;
+        } else if (*cancel || routine(size, moved, size, moved, 1, reason, nullptr, out.get(), job) == PROGRESS_CANCEL) {
             error = ERROR_REQUEST_ABORTED;
-        else if (done == total) break;
-        else if (!WriteFile(out.get(), bytes.data() + done, DWORD(std::min(kChunk, total - done)), &wrote, nullptr))
-            error = GetLastError();
+        } else if (done == total) {
+            break;
+        } else {
+            DWORD wrote = 0;
+            const DWORD piece = DWORD(std::min(plan.chunk, total - done));
+            if (!WriteFile(out.get(), bytes.data() + done, piece, &wrote, nullptr)) error = GetLastError();
+            done += wrote;
+        }
     }
     out.reset();
     if (error) DeleteFileW(to);
-    else if (plan.atCallback) plan.atCallback(kAfterEnd);
-    if (!error && plan.cancelAt == kAfterEnd) InterlockedExchange(&static_cast<InstallJob*>(data)->cancelRequested, 1);
+    if (!error) SetFileAttributesW(to, GetFileAttributesW(from));
+    if (!error && plan.atCallback) plan.atCallback(kAfterEnd);
+    if (!error && plan.cancelAt == kAfterEnd) cancelJob(job);
     SetLastError(error);
     return !error;
 }
 
-// What the taskbar button was last set to, and every value it was given (Wine's taskbar shows none).
-struct { TBPFLAG state; std::vector<ULONGLONG> values; } taskbar;
-struct RecordingSink : TaskbarSink {
-    void setState(HWND, TBPFLAG state) override { taskbar.state = state; }
-    void setValue(HWND, ULONGLONG done, ULONGLONG) override { taskbar.values.push_back(done); }
-};
-const bool recording =
-    (setTaskbarSinkFactory([]() -> std::unique_ptr<TaskbarSink> { return std::make_unique<RecordingSink>(); }), true);
+// Windows refuses to replace a read-only file, even for an administrator; Wine as root replaces it.
+BOOL WINAPI standInMove(LPCWSTR from, LPCWSTR to, DWORD flags) {
+    if (readOnly(to)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return MoveFileExW(from, to, flags);
+}
 
 struct UseStandIn {
-    explicit UseStandIn(Plan with) { plan = std::move(with), setCopyFileFunction(&standInCopy); }
-    ~UseStandIn() { setCopyFileFunction(nullptr), plan = Plan{}; }
+    explicit UseStandIn(Plan with) {
+        plan = std::move(with);
+        setFileFunctions(&standInCopy, &standInMove);
+    }
+    ~UseStandIn() {
+        setFileFunctions(nullptr, nullptr);
+        plan = Plan{};
+    }
 };
+
+// What the taskbar button was last set to, and how full it was each time (per-mille of its
+// length). Wine's taskbar shows none.
+struct TaskbarRecord {
+    TBPFLAG state = TBPF_NOPROGRESS;
+    std::vector<ULONGLONG> fills;
+};
+TaskbarRecord taskbar;
+
+struct RecordingSink : TaskbarSink {
+    void setState(HWND, TBPFLAG state) override { taskbar.state = state; }
+    void setValue(HWND, ULONGLONG completed, ULONGLONG total) override {
+        taskbar.fills.push_back(total ? completed * 1000 / total : 0);
+    }
+};
+std::unique_ptr<TaskbarSink> makeRecordingSink() { return std::make_unique<RecordingSink>(); }
+const bool recording = (setTaskbarSinkFactory(&makeRecordingSink), true);
+
 enum Left { OldPatch, NewPatch, NoPatch };
-// A game folder (in `library`, else the scratch folder) with an older patch.rpa and Lumivex.exe above
-// it; the installer's folder with its exe and the patch (both exes the stand-in); a hidden installer
-// window (language 1) with that game folder selected.
+
+// A game folder (in `library`, else the scratch folder) with an older patch.rpa and Lumivex.exe
+// above it; the installer's folder with its exe and the patch (both exes the stand-in); a hidden
+// installer window (language 1) with that game folder selected.
 struct World {
     support::ScratchFolder scratch{L"install"};
-    std::wstring gameRoot, game, target, app = scratch / L"app", patch = app + L"\\patch.rpa";
+    std::wstring gameRoot;
+    std::wstring game;
+    std::wstring target;
+    std::wstring app = scratch / L"app";
+    std::wstring patch = app + L"\\patch.rpa";
     std::string older;
     MainWindow record;
-    World(const std::string& patchBytes, std::string old = "older patch", const std::wstring& library = L"")
-        : gameRoot((library.empty() ? scratch.path() : library) + L"\\Lumivex Orrendale"), game(gameRoot + L"\\game"),
-          target(game + L"\\patch.rpa"), older(std::move(old)) {
-        support::writeFile(game + L"\\archive.rpa", "RPA-3.0"), support::writeFile(target, older);
+    int progressMessages = 0;
+
+    World(const std::string& patchBytes, const std::string& olderBytes = "older patch",
+          const std::wstring& library = L"") {
+        gameRoot = (library.empty() ? scratch.path() : library) + L"\\Lumivex Orrendale";
+        game = gameRoot + L"\\game";
+        target = game + L"\\patch.rpa";
+        older = olderBytes;
+        support::writeFile(game + L"\\archive.rpa", "RPA-3.0");
+        support::writeFile(target, older);
         support::writeFile(patch, patchBytes);
         record.exePath = app + L"\\LumivexPatchInstaller.exe";
-        for (const std::wstring& exe : {record.exePath, gameRoot + L"\\Lumivex.exe"})
-            CopyFileW(support::buildPath(L"tests\\stand_in.exe").c_str(), exe.c_str(), FALSE);
-        record.hInstance = GetModuleHandleW(nullptr), record.language = 1, record.appFolder = app;
-        record.patchPath = patch, record.candidates.push_back(GameCandidate{game});
-        registerMainWindowClass(record.hInstance), createMainWindow(record, WindowRect{0, 0, 920, 620});
-        taskbar = {TBPF_NOPROGRESS, {}}, SendMessageW(record.hwnd, RegisterWindowMessageW(L"TaskbarButtonCreated"), 0, 0);
+        const std::wstring standIn = support::buildPath(L"tests\\stand_in.exe");
+        CopyFileW(standIn.c_str(), record.exePath.c_str(), FALSE);
+        CopyFileW(standIn.c_str(), (gameRoot + L"\\Lumivex.exe").c_str(), FALSE);
+        record.hInstance = GetModuleHandleW(nullptr);
+        record.language = 1;
+        record.appFolder = app;
+        record.patchPath = patch;
+        record.candidates.push_back(GameCandidate{game});
+        registerMainWindowClass(record.hInstance);
+        createMainWindow(record, WindowRect{0, 0, 920, 620});
+        taskbar = TaskbarRecord{};
+        SendMessageW(record.hwnd, taskbarButtonCreatedMessage(), 0, 0);
     }
     ~World() {
         if (record.hwnd) DestroyWindow(record.hwnd);
         destroyMainWindowRecord(record);
-        MSG msg;  // the window's end posts WM_QUIT, which would end the next message box at once
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) continue;
+        // The window's end posts WM_QUIT, which would end the next message box at once.
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) continue;
+        SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
         support::removeTree(gameRoot);
     }
     // The copy startInstall starts, with the placement chosen here.
-    void copy(bool beside) { startWorker(record, target, beside ? CopyPlacement::Beside : CopyPlacement::InPlace); }
-    bool ended() { return support::pumpUntil([&] { return record.state != Installing; }); }
+    void copy(bool beside) {
+        startWorker(record, target, beside ? CopyPlacement::Beside : CopyPlacement::InPlace);
+    }
+    // Pumps the window's messages until the copy has ended, counting the progress messages.
+    bool ended() {
+        const ULONGLONG deadline = GetTickCount64() + kCopyTimeoutMs;
+        while (record.state == Installing) {
+            if (GetTickCount64() > deadline) return false;
+            MSG message;
+            if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+                continue;
+            }
+            if (message.message == WM_APP_COPY_PROGRESS) ++progressMessages;
+            DispatchMessageW(&message);
+        }
+        return true;
+    }
     void expectLeft(Left left) const {
         EXPECT_FALSE(exists(target + kPartialSuffix));
-        EXPECT_TRUE(left == NoPatch ? !exists(target) : readFile(target) == (left ? readFile(patch) : older));
+        EXPECT_EQ(exists(target), left != NoPatch);
+        const std::string expected = left == OldPatch ? older : readFile(patch);
+        EXPECT_TRUE(left == NoPatch || readFile(target) == expected);
     }
     // The state, and the one box (icon, lead text, the error's text at its end) or none.
     void expectShown(const support::BoxWatcher& boxes, InstallerState state, UINT icon = 0,
@@ -120,13 +245,16 @@ struct World {
         EXPECT_EQ(record.statusMessage.empty(), state != Failed);
         ASSERT_EQ(boxes.boxes.size(), icon ? 1u : 0u);
         if (!icon) return;
-        const std::wstring& text = boxes.boxes[0].text;
-        const std::wstring head = textsFor(1)[lead], tail = error ? systemErrorText(error) : L"";
-        EXPECT_EQ(boxes.boxes[0].caption, textsFor(1)[TextSlot::windowTitle]);
-        EXPECT_EQ(boxes.boxes[0].style, UINT((lead == TextSlot::notWritableRestartAdmin ? MB_YESNO : MB_OK) | icon));
-        EXPECT_EQ(text.substr(0, head.size()), head);
-        EXPECT_EQ(text.substr(text.size() - std::min(text.size(), tail.size())), tail) << support::utf8(text);
-        EXPECT_TRUE(state != Failed || lead == TextSlot::notWritableRestartAdmin || record.statusMessage == text);
+        const support::SeenBox& box = boxes.boxes[0];
+        const bool question = lead == TextSlot::notWritableRestartAdmin;
+        const std::wstring head = textsFor(1)[lead];
+        const std::wstring tail = error ? systemErrorText(error) : L"";
+        EXPECT_EQ(box.caption, textsFor(1)[TextSlot::windowTitle]);
+        EXPECT_EQ(box.style, UINT((question ? MB_YESNO : MB_OK) | icon));
+        EXPECT_EQ(box.text.substr(0, head.size()), head);
+        const size_t tailStart = box.text.size() - std::min(box.text.size(), tail.size());
+        EXPECT_EQ(box.text.substr(tailStart), tail) << support::utf8(box.text);
+        EXPECT_TRUE(state != Failed || question || record.statusMessage == box.text);
     }
 };
 
@@ -139,75 +267,130 @@ bool sameFolder(const std::wstring& a, const std::wstring& b) {
 // (state Installing: a copy started).
 TEST(StartInstall, PatchFactsAndTheSameFileReachedOtherwise) {
     enum Patch { Beside, Missing, OtherSpelling, ThroughDrive };
-    const struct { Patch patch; std::string bytes; InstallerState state; UINT icon; Left left; } rows[] = {
-        {Missing, "x", Ready, 0, OldPatch}, {Beside, "", Ready, MB_ICONWARNING, OldPatch},
+    const struct {
+        Patch patch;
+        std::string bytes;
+        InstallerState state;
+        UINT icon;
+        Left left;
+    } rows[] = {
+        {Missing, "x", Ready, 0, OldPatch},
+        {Beside, "", Ready, MB_ICONWARNING, OldPatch},
         {Beside, "older patch", Installing, 0, NewPatch},  // the same bytes in another file
-        {OtherSpelling, "x", Complete, 0, OldPatch}, {ThroughDrive, "x", Complete, 0, OldPatch},
+        {OtherSpelling, "x", Complete, 0, OldPatch},
+        {ThroughDrive, "x", Complete, 0, OldPatch},
     };
-    for (const auto& r : rows) {
-        World w(r.bytes);
+    for (const auto& row : rows) {
+        World world(row.bytes);
         std::optional<support::MountedDrive> drive;
-        if (r.patch == Missing) DeleteFileW(w.patch.c_str());
-        if (r.patch == OtherSpelling) w.record.patchPath = w.scratch / L"Lumivex Orrendale\\.\\GAME/x\\..\\patch.rpa";
-        if (r.patch == ThroughDrive) drive.emplace(w.scratch.path(), DRIVE_FIXED);
-        if (drive) w.record.patchPath = drive->root() + L"Lumivex Orrendale\\game\\patch.rpa";
+        if (row.patch == Missing) DeleteFileW(world.patch.c_str());
+        if (row.patch == OtherSpelling) {
+            world.record.patchPath = world.scratch / L"Lumivex Orrendale\\.\\GAME/x\\..\\patch.rpa";
+        }
+        if (row.patch == ThroughDrive) {
+            drive.emplace(world.scratch.path(), DRIVE_FIXED);
+            world.record.patchPath = drive->root() + L"Lumivex Orrendale\\game\\patch.rpa";
+        }
         support::BoxWatcher boxes;
-        startInstall(w.record);
-        EXPECT_EQ(w.record.state, r.state) << r.patch;
-        ASSERT_TRUE(w.ended());
-        w.expectShown(boxes, r.state == Installing ? Complete : r.state, r.icon, TextSlot::patchEmpty);
-        w.expectLeft(r.left);
+        startInstall(world.record);
+        EXPECT_EQ(world.record.state, row.state) << row.patch;
+        ASSERT_TRUE(world.ended());
+        const InstallerState end = row.state == Installing ? Complete : row.state;
+        world.expectShown(boxes, end, row.icon, TextSlot::patchEmpty);
+        world.expectLeft(row.left);
     }
 }
 
-// Each end of a copy: the real CopyFileExW for the whole copy, the copy over the old file, the
-// game holding patch.rpa open and the folder gone; the stand-in for failures within the copy.
+// Each end of a copy: the real CopyFileExW for the whole copy, the copy over the old file, other
+// programs holding patch.rpa (the game, for the whole copy or with fopen's sharing; a scanner for
+// half a second), read-only files and the folder gone; the stand-in for what Wine cannot show.
 TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
-    enum Setup { Nothing, HeldOpen, FolderGone };
-    const UINT W = MB_ICONWARNING, E = MB_ICONERROR;
-    using T = TextSlot;
+    enum Setup { Nothing, Held, HeldLikeFopen, BriefHold, ReadOnlyOld, ReadOnlyHeld, ReadOnlySource, FolderGone };
+    const UINT warn = MB_ICONWARNING;
+    const UINT error = MB_ICONERROR;
+    const TextSlot inUse = TextSlot::patchInUse;
+    const TextSlot failed = TextSlot::copyFailed;
+    const TextSlot ask = TextSlot::notWritableRestartAdmin;
+    const DWORD sharing = ERROR_SHARING_VIOLATION;
     const struct {
-        bool beside, standIn; Plan plan; Setup setup;
-        InstallerState state; UINT icon; TextSlot lead; DWORD error; Left left;
+        bool beside;
+        bool standIn;
+        Plan plan;
+        Setup setup;
+        InstallerState state;
+        UINT icon;
+        TextSlot lead;
+        DWORD error;
+        Left left;
     } rows[] = {
         {true, false, {}, Nothing, Complete, 0, {}, 0, NewPatch},
         {false, false, {}, Nothing, Complete, 0, {}, 0, NewPatch},
-        {true, false, {}, HeldOpen, Failed, W, T::patchInUse, ERROR_SHARING_VIOLATION, OldPatch},
-        {true, true, {}, HeldOpen, Failed, W, T::patchInUse, ERROR_SHARING_VIOLATION, OldPatch},  // bar short of 1000
-        {true, false, {}, FolderGone, Failed, E, T::copyFailed, ERROR_PATH_NOT_FOUND, NoPatch},
-        {true, true, {-1, 0, 10}, Nothing, Failed, E, T::copyFailed, ERROR_WRITE_FAULT, OldPatch},
-        {false, true, {-1, 0, 10}, Nothing, Failed, E, T::copyFailed, ERROR_WRITE_FAULT, NoPatch},
-        {true, true, {2, ERROR_DISK_FULL}, Nothing, Failed, E, T::copyFailed, ERROR_DISK_FULL, OldPatch},
-        {false, true, {2, ERROR_HANDLE_DISK_FULL}, Nothing, Failed, E, T::copyFailed, ERROR_HANDLE_DISK_FULL, NoPatch},
-        {true, true, {1, ERROR_LOCK_VIOLATION}, Nothing, Failed, W, T::patchInUse, ERROR_LOCK_VIOLATION, OldPatch},
-        {true, true, {1, ERROR_PRIVILEGE_NOT_HELD}, Nothing, Failed, W, T::notWritableRestartAdmin, 0, OldPatch},
-        {true, true, {0, ERROR_REQUEST_ABORTED}, Nothing, Cancelled, 0, {}, 0, OldPatch},
-        // Cancel before each callback, once together with a failure, and once after the copy is whole.
-        {true, true, {-1, 0, 0, 0}, Nothing, Cancelled, 0, {}, 0, OldPatch},
-        {true, true, {-1, 0, 0, 1}, Nothing, Cancelled, 0, {}, 0, OldPatch},
-        {true, true, {-1, 0, 0, 3}, Nothing, Cancelled, 0, {}, 0, OldPatch},
-        {true, true, {-1, 0, 0, 6}, Nothing, Cancelled, 0, {}, 0, OldPatch},
-        {true, true, {2, ERROR_DISK_FULL, 0, 2}, Nothing, Cancelled, 0, {}, 0, OldPatch},
-        {true, true, {-1, 0, 0, kAfterEnd}, Nothing, Complete, 0, {}, 0, NewPatch},
+        {true, false, {}, Held, Failed, warn, inUse, sharing, OldPatch},
+        {true, false, {}, HeldLikeFopen, Failed, warn, inUse, sharing, OldPatch},
+        {true, false, {}, BriefHold, Complete, 0, {}, 0, NewPatch},
+        {true, false, {}, ReadOnlySource, Complete, 0, {}, 0, NewPatch},
+        {false, true, {}, ReadOnlySource, Complete, 0, {}, 0, NewPatch},
+        {true, true, {}, ReadOnlyOld, Complete, 0, {}, 0, NewPatch},
+        {false, true, {}, ReadOnlyOld, Complete, 0, {}, 0, NewPatch},
+        {true, true, {}, ReadOnlyHeld, Failed, warn, inUse, sharing, OldPatch},
+        {true, false, {}, FolderGone, Failed, error, failed, ERROR_PATH_NOT_FOUND, NoPatch},
+        {true, true, shortBy(10), Nothing, Failed, error, failed, ERROR_WRITE_FAULT, OldPatch},
+        {false, true, shortBy(10), Nothing, Failed, error, failed, ERROR_WRITE_FAULT, NoPatch},
+        {true, true, failAt(2, ERROR_DISK_FULL), Nothing, Failed, error, failed, ERROR_DISK_FULL, OldPatch},
+        {false, true, failAt(2, ERROR_HANDLE_DISK_FULL), Nothing, Failed, error, failed, 39, NoPatch},
+        {true, true, failAt(1, ERROR_LOCK_VIOLATION), Nothing, Failed, warn, inUse, 33, OldPatch},
+        {true, true, failAt(1, ERROR_PRIVILEGE_NOT_HELD), Nothing, Failed, warn, ask, 0, OldPatch},
+        {true, true, failAt(0, ERROR_REQUEST_ABORTED), Nothing, Cancelled, 0, {}, 0, OldPatch},
+        // Many small chunks: far more callbacks than per-mille steps.
+        {true, true, chunksOf(256), Nothing, Complete, 0, {}, 0, NewPatch},
+        // Cancel before the first callback, in the middle, at the last one, together with a
+        // failure, and after the copy is whole.
+        {true, true, cancelAt(0), Nothing, Cancelled, 0, {}, 0, OldPatch},
+        {true, true, cancelAt(3), Nothing, Cancelled, 0, {}, 0, OldPatch},
+        {true, true, cancelAt(6), Nothing, Cancelled, 0, {}, 0, OldPatch},
+        {true, true, cancelAt(2, failAt(2, ERROR_DISK_FULL)), Nothing, Cancelled, 0, {}, 0, OldPatch},
+        {true, true, cancelAt(kAfterEnd), Nothing, Complete, 0, {}, 0, NewPatch},
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(&r - rows);
-        World w(pattern(5 * kChunk + 3, 2), pattern(7 * kChunk, 9));
-        std::optional<UseStandIn> use;
-        if (r.standIn) use.emplace(r.plan);
-        FileHandle held(r.setup == HeldOpen ? CreateFileW(w.target.c_str(), GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0)
-                                            : INVALID_HANDLE_VALUE);
-        if (r.setup == FolderGone) support::removeTree(w.game);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(&row - rows);
+        World world(pattern(5 * kChunk + 3, 2), pattern(7 * kChunk, 9));
+        std::optional<UseStandIn> standIn;
+        if (row.standIn) standIn.emplace(row.plan);
+        const bool oldReadOnly = row.setup == ReadOnlyOld || row.setup == ReadOnlyHeld;
+        if (oldReadOnly) setReadOnly(world.target);
+        if (row.setup == ReadOnlySource) setReadOnly(world.patch);
+        if (row.setup == FolderGone) support::removeTree(world.game);
+        // The game opens its archive sharing nothing or, like fopen, sharing reading and writing.
+        const DWORD holderSharing = row.setup == HeldLikeFopen ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
+        const bool held = row.setup == Held || row.setup == HeldLikeFopen || row.setup == BriefHold ||
+                          row.setup == ReadOnlyHeld;
+        FileHandle holder;
+        if (held) {
+            const std::wstring& file = world.target;
+            holder.reset(CreateFileW(file.c_str(), GENERIC_READ, holderSharing, nullptr, OPEN_EXISTING, 0, nullptr));
+        }
+        std::thread letGo;
+        if (row.setup == BriefHold) {
+            letGo = std::thread([&holder] {
+                Sleep(500);
+                holder.reset();
+            });
+        }
         support::BoxWatcher boxes(IDNO);
-        w.copy(r.beside);
-        ASSERT_TRUE(w.ended());
-        held.reset();
-        w.expectShown(boxes, r.state, r.icon, r.lead, r.error);
-        w.expectLeft(r.left);
-        EXPECT_EQ(w.record.progressPerMille == 1000, r.state == Complete);
-        EXPECT_EQ(taskbar.state, r.state == Failed ? TBPF_ERROR : TBPF_NOPROGRESS);  // the bar, then an error or nothing
-        EXPECT_TRUE(std::is_sorted(taskbar.values.begin(), taskbar.values.end()));
-        EXPECT_EQ(exists(w.game), r.setup != FolderGone);  // never made by the installer
+        world.copy(row.beside);
+        ASSERT_TRUE(world.ended());
+        if (letGo.joinable()) letGo.join();
+        holder.reset();
+        world.expectShown(boxes, row.state, row.icon, row.lead, row.error);
+        world.expectLeft(row.left);
+        EXPECT_EQ(readOnly(world.target), oldReadOnly && row.left == OldPatch);
+        EXPECT_EQ(world.record.progressPerMille == 1000, row.state == Complete);
+        EXPECT_LE(world.progressMessages, 1001);
+        // The taskbar button shows the bar, then an error or nothing.
+        EXPECT_EQ(taskbar.state, row.state == Failed ? TBPF_ERROR : TBPF_NOPROGRESS);
+        EXPECT_TRUE(std::is_sorted(taskbar.fills.begin(), taskbar.fills.end()));
+        EXPECT_LE(taskbar.fills.empty() ? 0 : taskbar.fills.back(), 1000u);
+        EXPECT_EQ(exists(world.game), row.setup != FolderGone);  // never made by the installer
     }
 }
 
@@ -215,43 +398,63 @@ TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
 // ours), No goes on copying.
 TEST(CloseDuringCopy, YesStopsTheCopyNoKeepsIt) {
     for (int answer : {IDYES, IDNO}) {
-        World w(pattern(6 * kChunk, 4));
-        const HWND hwnd = w.record.hwnd;
-        UseStandIn use({-1, 0, 0, -1, [&](int n) { n == 2 ? void(SendMessageW(hwnd, WM_CLOSE, 0, 0)) : void(); }});
+        World world(pattern(6 * kChunk, 4));
+        const HWND hwnd = world.record.hwnd;
+        Plan closeAtSecondCallback;
+        closeAtSecondCallback.atCallback = [hwnd](int n) {
+            if (n == 2) SendMessageW(hwnd, WM_CLOSE, 0, 0);
+        };
+        UseStandIn standIn(closeAtSecondCallback);
         support::BoxWatcher boxes(answer);
-        startInstall(w.record);
+        startInstall(world.record);
         ASSERT_TRUE(support::pumpUntil([&] { return !boxes.boxes.empty(); }));
-        ASSERT_TRUE(answer == IDNO ? w.ended() : !WaitForSingleObject(w.record.workerThread.get(), 20000));
+        if (answer == IDNO) {
+            ASSERT_TRUE(world.ended());
+        } else {
+            ASSERT_EQ(WaitForSingleObject(world.record.workerThread.get(), kCopyTimeoutMs), WAIT_OBJECT_0);
+        }
         ASSERT_EQ(boxes.boxes.size(), 1u);
         EXPECT_EQ(boxes.boxes[0].text, textsFor(1)[TextSlot::confirmCancelExit]);
         EXPECT_EQ(boxes.boxes[0].style, UINT(MB_YESNO | MB_ICONWARNING));
         EXPECT_EQ(IsWindow(hwnd) != FALSE, answer == IDNO);
-        w.expectLeft(answer == IDNO ? NewPatch : OldPatch);
+        world.expectLeft(answer == IDNO ? NewPatch : OldPatch);
     }
 }
 
-// Replacing patch.rpa is refused (a folder of that name: Windows and Wine both answer 5; Wine as root
-// writes any read-only file or folder): Yes to the restart as administrator starts the installer's
-// exe from its folder with the language and the game folder and closes this one; No stays Failed.
-TEST(AccessDenied, AskedToRestartYesRestartsNoStaysFailed) {
-    for (int answer : {IDNO, IDYES}) {
-        World w(pattern(200000, 5));
-        DeleteFileW(w.target.c_str()), support::makeFolders(w.target);
-        const HWND hwnd = w.record.hwnd;
-        support::BoxWatcher boxes(answer);
-        startInstall(w.record);
-        ASSERT_TRUE(w.ended());
-        w.expectShown(boxes, Failed, MB_ICONWARNING, TextSlot::notWritableRestartAdmin);
-        EXPECT_EQ(w.record.statusMessage,
-                  std::wstring(textsFor(1)[TextSlot::copyFailed]) + L": " + systemErrorText(ERROR_ACCESS_DENIED));
-        EXPECT_EQ(IsWindow(hwnd) != FALSE, answer == IDNO);
-        EXPECT_FALSE(exists(w.target + kPartialSuffix));
-        if (answer == IDNO) continue;
-        const auto [commandLine, folder] = support::standInRecord(w.record.exePath);
+// Replacing patch.rpa is refused (a folder of that name: Windows and Wine both answer 5). Yes to the
+// restart as administrator starts the installer's exe from its folder with the language and the
+// game folder and closes this one; No stays Failed. An installer already running as administrator
+// says why instead of asking again.
+TEST(AccessDenied, AskedToRestartUnlessAlreadyAdministrator) {
+    const struct {
+        bool elevated;
+        int answer;
+    } rows[] = {{false, IDNO}, {false, IDYES}, {true, IDYES}};
+    for (const auto& row : rows) {
+        World world(pattern(200000, 5));
+        world.record.elevated = row.elevated;
+        DeleteFileW(world.target.c_str());
+        support::makeFolders(world.target);
+        const HWND hwnd = world.record.hwnd;
+        support::BoxWatcher boxes(row.answer);
+        startInstall(world.record);
+        ASSERT_TRUE(world.ended());
+        if (row.elevated) {
+            world.expectShown(boxes, Failed, MB_ICONERROR, TextSlot::copyFailed, ERROR_ACCESS_DENIED);
+        } else {
+            world.expectShown(boxes, Failed, MB_ICONWARNING, TextSlot::notWritableRestartAdmin);
+        }
+        const std::wstring failure = textsFor(1)[TextSlot::copyFailed];
+        EXPECT_EQ(world.record.statusMessage, failure + L": " + systemErrorText(ERROR_ACCESS_DENIED));
+        const bool restarted = !row.elevated && row.answer == IDYES;
+        EXPECT_EQ(IsWindow(hwnd) != FALSE, !restarted);
+        EXPECT_FALSE(exists(world.target + kPartialSuffix));
+        if (!restarted) continue;
+        const auto [commandLine, folder] = support::standInRecord(world.record.exePath);
         const CommandLineOptions options = parseCommandLine(commandLine.c_str());
         EXPECT_TRUE(options.languageGiven && options.language == 1) << support::utf8(commandLine);
-        EXPECT_TRUE(sameFolder(options.destOverride, w.game)) << support::utf8(commandLine);
-        EXPECT_TRUE(sameFolder(folder, w.app)) << support::utf8(folder);
+        EXPECT_TRUE(sameFolder(options.destOverride, world.game)) << support::utf8(commandLine);
+        EXPECT_TRUE(sameFolder(folder, world.app)) << support::utf8(folder);
     }
 }
 
@@ -260,57 +463,97 @@ TEST(AccessDenied, AskedToRestartYesRestartsNoStaysFailed) {
 // folder, and closes the installer (Escape only closes it).
 TEST(EarlyInput, IgnoredThenTheGameStartsAndTheInstallerCloses) {
     for (WPARAM key : {WPARAM(VK_RETURN), WPARAM(VK_ESCAPE), WPARAM(0)}) {
-        World w(pattern(2 * kChunk, 6));
-        const HWND hwnd = w.record.hwnd;
+        World world(pattern(2 * kChunk, 6));
+        const HWND hwnd = world.record.hwnd;
         const POINT button = support::pointOf(hwnd, Complete, &MainLayout::primaryButton);
-        auto input = [&] { key ? support::pressKey(hwnd, key) : support::clickAt(hwnd, button); };
-        UseStandIn use({-1, 0, 0, -1, [&](int n) {  // the input, then a later tick for the copy's end
-                            if (n == kAfterEnd) input();
-                            for (DWORD t = GetTickCount(); n == kAfterEnd && GetTickCount() - t < 20;) SwitchToThread();
-                        }});
-        startInstall(w.record);
-        ASSERT_EQ(WaitForSingleObject(w.record.workerThread.get(), 20000), WAIT_OBJECT_0);
-        MSG msg;
-        while (PeekMessageW(&msg, hwnd, WM_APP_COPY_PROGRESS, WM_APP_COPY_DONE, PM_REMOVE)) DispatchMessageW(&msg);
-        ASSERT_EQ(w.record.state, Complete);
-        support::pumpUntil([&] { return !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); });
+        auto input = [&] {
+            if (key) {
+                support::pressKey(hwnd, key);
+            } else {
+                support::clickAt(hwnd, button);
+            }
+        };
+        // The input, then a later tick for the copy's end.
+        Plan inputBeforeTheEnd;
+        inputBeforeTheEnd.atCallback = [&](int n) {
+            if (n != kAfterEnd) return;
+            input();
+            const DWORD start = GetTickCount();
+            while (GetTickCount() - start < 20) SwitchToThread();
+        };
+        UseStandIn standIn(inputBeforeTheEnd);
+        startInstall(world.record);
+        ASSERT_EQ(WaitForSingleObject(world.record.workerThread.get(), kCopyTimeoutMs), WAIT_OBJECT_0);
+        MSG message;
+        while (PeekMessageW(&message, hwnd, WM_APP_COPY_PROGRESS, WM_APP_COPY_DONE, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
+        ASSERT_EQ(world.record.state, Complete);
+        support::pumpUntil([&] { return !PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE); });
         EXPECT_TRUE(IsWindow(hwnd)) << key;
-        EXPECT_FALSE(exists(w.gameRoot + L"\\Lumivex.exe.record")) << key;
+        EXPECT_FALSE(exists(world.gameRoot + L"\\Lumivex.exe.record")) << key;
         input();
         EXPECT_TRUE(support::pumpUntil([&] { return !IsWindow(hwnd); })) << key;
         if (key == VK_ESCAPE) continue;
-        const std::wstring folder = support::standInRecord(w.gameRoot + L"\\Lumivex.exe").second;
-        EXPECT_TRUE(sameFolder(folder, w.gameRoot)) << support::utf8(folder);
+        const std::wstring folder = support::standInRecord(world.gameRoot + L"\\Lumivex.exe").second;
+        EXPECT_TRUE(sameFolder(folder, world.gameRoot)) << support::utf8(folder);
     }
 }
 
-// A real small drive (a tmpfs that system_tests.sh mounts, as a drive letter): the room rule against
-// its free space, and the disk filling up under a copy beside or over the old patch (over: the patch's
-// size less the free space).
+// Detecting again while a copy runs leaves the copy's state and progress alone.
+TEST(DetectionReset, ARunningCopyKeepsItsProgress) {
+    const CandidateList none;
+    const DetectionReset during = decideDetectionReset(Installing, 420, none, L"");
+    EXPECT_EQ(during.state, Installing);
+    EXPECT_EQ(during.progressPerMille, 420);
+    const DetectionReset after = decideDetectionReset(Failed, 420, none, L"");
+    EXPECT_EQ(after.state, Ready);
+    EXPECT_EQ(after.progressPerMille, 0);
+}
+
+// A real small drive (a tmpfs that system_tests.sh mounts, as a drive letter): the room rule
+// against its free space (a temporary file an ended run left behind gives its room back), and the
+// disk filling up under a copy beside or over the old patch (over: the patch's size less the free
+// space).
 TEST(SmallDrive, RoomAndDiskFull) {
     const std::wstring disk = support::env(L"LUMIVEX_SMALL_DISK");
     if (disk.empty()) GTEST_SKIP() << "needs the tmpfs of system_tests.sh";
     support::MountedDrive drive(support::fromUnix(disk), DRIVE_FIXED);
     ASSERT_TRUE(drive.ok());
     enum How { Check, CopyBeside, CopyInPlace };
-    const std::int64_t M = MiB, E = MB_ICONERROR;
-    const struct { How how; std::int64_t over; InstallerState state; UINT icon; TextSlot lead; DWORD error; Left left; }
-        rows[] = {
-            {Check, -8 * M - 4096, Complete, 0, {}, 0, NewPatch},
-            {Check, -8 * M + M / 2, Complete, 0, {}, 0, NewPatch},  // only over the old patch
-            {Check, -7 * M + 4096, Failed, E, TextSlot::notEnoughSpace, 0, OldPatch},
-            {CopyBeside, M, Failed, E, TextSlot::copyFailed, ERROR_DISK_FULL, OldPatch},
-            {CopyInPlace, 2 * M, Failed, E, TextSlot::copyFailed, ERROR_DISK_FULL, NoPatch},
-        };
-    for (const auto& r : rows) {
-        World w("", pattern(MiB, 8), drive.root() + L"lib");
+    const std::int64_t M = MiB;
+    const struct {
+        How how;
+        std::int64_t stale;  // the size of a patch.rpa.partial left behind
+        std::int64_t over;
+        InstallerState state;
+        UINT icon;
+        TextSlot lead;
+        DWORD error;
+        Left left;
+    } rows[] = {
+        {Check, 0, -8 * M - 4096, Complete, 0, {}, 0, NewPatch},
+        {Check, 0, -8 * M + M / 2, Complete, 0, {}, 0, NewPatch},  // only over the old patch
+        {Check, 0, -7 * M + 4096, Failed, MB_ICONERROR, TextSlot::notEnoughSpace, 0, OldPatch},
+        {Check, 4 * M, -4 * M - 4096, Complete, 0, {}, 0, NewPatch},
+        {CopyBeside, 0, M, Failed, MB_ICONERROR, TextSlot::copyFailed, ERROR_DISK_FULL, OldPatch},
+        {CopyInPlace, 0, 2 * M, Failed, MB_ICONERROR, TextSlot::copyFailed, ERROR_DISK_FULL, NoPatch},
+    };
+    for (const auto& row : rows) {
+        World world("", pattern(MiB, 8), drive.root() + L"lib");
+        support::writeFile(world.target + kPartialSuffix, pattern(size_t(row.stale), 11));
         ULARGE_INTEGER free{};
         ASSERT_TRUE(GetDiskFreeSpaceExW(drive.root().c_str(), &free, nullptr, nullptr));
-        support::writeFile(w.patch, pattern(size_t(std::int64_t(free.QuadPart) + r.over), 10));
+        const std::int64_t patchSize = std::int64_t(free.QuadPart) + row.over;
+        support::writeFile(world.patch, pattern(size_t(patchSize), 10));
         support::BoxWatcher boxes;
-        r.how == Check ? startInstall(w.record) : w.copy(r.how == CopyBeside);
-        ASSERT_TRUE(w.ended()) << r.how;
-        w.expectShown(boxes, r.state, r.icon, r.lead, r.error);
-        w.expectLeft(r.left);
+        if (row.how == Check) {
+            startInstall(world.record);
+        } else {
+            world.copy(row.how == CopyBeside);
+        }
+        ASSERT_TRUE(world.ended()) << row.how;
+        world.expectShown(boxes, row.state, row.icon, row.lead, row.error);
+        world.expectLeft(row.left);
     }
 }
