@@ -66,6 +66,7 @@ struct CoTask { using Handle = P; static P empty() { return nullptr; } static vo
 }  // namespace owned_traits
 
 using ThreadHandle = Owned<owned_traits::NullIsEmpty<HANDLE, CloseHandle>>;
+using TokenHandle = ThreadHandle;  // OpenProcessToken's: null when absent, closed like a thread's
 using FileHandle = Owned<owned_traits::InvalidIsEmpty<CloseHandle>>;
 using FindHandle = Owned<owned_traits::InvalidIsEmpty<FindClose>>;
 using RegistryKey = Owned<owned_traits::NullIsEmpty<HKEY, owned_traits::closeKey>>;

@@ -165,7 +165,7 @@ void removeStalePartial(const WidePath& destination) {
 }
 
 bool runsElevated() {
-    ThreadHandle token;
+    TokenHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.out())) return false;
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
