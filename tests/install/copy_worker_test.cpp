@@ -40,41 +40,23 @@ void setReadOnly(const std::wstring& path) {
 }
 
 // What the stand-in copy does: fail at a callback with an error, leave bytes out of a copy that
-// claims success, cancel before a callback, run something on the worker before each callback,
-// write in chunks of a size.
+// claims success, cancel before a callback, write in chunks of a size, run something on the
+// worker before each callback.
 struct Plan {
     int failAt = -1;
     DWORD error = 0;
     size_t shortBy = 0;
     int cancelAt = -1;
-    std::function<void(int)> atCallback;
     size_t chunk = kChunk;
+    std::function<void(int)> atCallback;
 };
 Plan plan;
 
-Plan failAt(int callback, DWORD error) {
-    Plan failing;
-    failing.failAt = callback;
-    failing.error = error;
-    return failing;
-}
-
-Plan cancelAt(int callback, Plan with = {}) {
-    with.cancelAt = callback;
-    return with;
-}
-
-Plan shortBy(size_t bytes) {
-    Plan claimsTooMuch;
-    claimsTooMuch.shortBy = bytes;
-    return claimsTooMuch;
-}
-
-Plan chunksOf(size_t bytes) {
-    Plan smallChunks;
-    smallChunks.chunk = bytes;
-    return smallChunks;
-}
+Plan failAt(int callback, DWORD error) { return Plan{callback, error, 0, -1, kChunk, {}}; }
+Plan shortBy(size_t bytes) { return Plan{-1, 0, bytes, -1, kChunk, {}}; }
+Plan cancelAt(int callback, DWORD error = 0) { return Plan{error ? callback : -1, error, 0, callback, kChunk, {}}; }
+Plan chunksOf(size_t bytes) { return Plan{-1, 0, 0, -1, bytes, {}}; }
+Plan runAt(std::function<void(int)> action) { return Plan{-1, 0, 0, -1, kChunk, std::move(action)}; }
 
 void cancelJob(LPVOID job) {
     InterlockedExchange(&static_cast<InstallJob*>(job)->cancelRequested, 1);
@@ -348,7 +330,7 @@ TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
         {true, true, cancelAt(0), Nothing, Cancelled, 0, {}, 0, OldPatch},
         {true, true, cancelAt(3), Nothing, Cancelled, 0, {}, 0, OldPatch},
         {true, true, cancelAt(6), Nothing, Cancelled, 0, {}, 0, OldPatch},
-        {true, true, cancelAt(2, failAt(2, ERROR_DISK_FULL)), Nothing, Cancelled, 0, {}, 0, OldPatch},
+        {true, true, cancelAt(2, ERROR_DISK_FULL), Nothing, Cancelled, 0, {}, 0, OldPatch},
         {true, true, cancelAt(kAfterEnd), Nothing, Complete, 0, {}, 0, NewPatch},
     };
     for (const auto& row : rows) {
@@ -400,11 +382,9 @@ TEST(CloseDuringCopy, YesStopsTheCopyNoKeepsIt) {
     for (int answer : {IDYES, IDNO}) {
         World world(pattern(6 * kChunk, 4));
         const HWND hwnd = world.record.hwnd;
-        Plan closeAtSecondCallback;
-        closeAtSecondCallback.atCallback = [hwnd](int n) {
+        UseStandIn standIn(runAt([hwnd](int n) {
             if (n == 2) SendMessageW(hwnd, WM_CLOSE, 0, 0);
-        };
-        UseStandIn standIn(closeAtSecondCallback);
+        }));
         support::BoxWatcher boxes(answer);
         startInstall(world.record);
         ASSERT_TRUE(support::pumpUntil([&] { return !boxes.boxes.empty(); }));
@@ -474,14 +454,12 @@ TEST(EarlyInput, IgnoredThenTheGameStartsAndTheInstallerCloses) {
             }
         };
         // The input, then a later tick for the copy's end.
-        Plan inputBeforeTheEnd;
-        inputBeforeTheEnd.atCallback = [&](int n) {
+        UseStandIn standIn(runAt([&](int n) {
             if (n != kAfterEnd) return;
             input();
             const DWORD start = GetTickCount();
             while (GetTickCount() - start < 20) SwitchToThread();
-        };
-        UseStandIn standIn(inputBeforeTheEnd);
+        }));
         startInstall(world.record);
         ASSERT_EQ(WaitForSingleObject(world.record.workerThread.get(), kCopyTimeoutMs), WAIT_OBJECT_0);
         MSG message;
