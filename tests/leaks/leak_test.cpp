@@ -137,7 +137,8 @@ TEST(Leaks, EveryPhaseGivesEverythingBack) {
         const int warmUp = std::min(phase.rounds, 12);
         for (int round = 0; round < warmUp && !HasFatalFailure(); ++round) phase.step(round);
         const Census before = census();
-        for (int round = 0; round < phase.rounds && !HasFatalFailure(); ++round) phase.step(round);
+        // Whole cycles of the states, hovered buttons, sizes and languages: they end where they began.
+        for (int round = warmUp; round < warmUp + phase.rounds && !HasFatalFailure(); ++round) phase.step(round);
         const Census after = census();
         EXPECT_EQ(after.handles, before.handles) << phase.phase;
         EXPECT_EQ(after.gdiObjects, before.gdiObjects) << phase.phase;
