@@ -1,5 +1,5 @@
-// The machine as detection sees it (registry, Steam roots, drives), the game folder rule, the ranked
-// list of a detection pass, and start-up: command line, restart parameters, temporary folder, texts.
+// The machine as detection sees it (registry, Steam roots, drives), the ranked list of a detection
+// pass, and start-up: command line, restart parameters, temporary folder.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -117,35 +117,6 @@ TEST(Machine, SteamRootsInTheirOrderOnceEachAndFixedDrivesOnly) {
         drive + L"Games\\SteamLibrary",
     };
     EXPECT_EQ(ours, expected);
-}
-
-// A game folder holds a .rpa file and sits at steamapps\common\Lumivex Orrendale\game.
-TEST(Machine, TheGameFolderRule) {
-    ScratchFolder scratch(L"rule");
-    std::wstring deep = scratch.path();
-    for (wchar_t letter = L'a'; letter < L'g'; ++letter) deep += L"\\" + std::wstring(40, letter);
-    ASSERT_GT(gameFolderOf(deep).size(), 260u);
-    const std::wstring game = gameFolderOf(scratch / L"ok");
-    const std::wstring lookalike = scratch / L"x\\xsteamapps\\common\\Lumivex Orrendale\\game";
-    const struct {
-        std::wstring folder;
-        std::wstring file;
-        bool game;
-    } rows[] = {
-        {game, L"DATA.RPA", true},
-        {gameFolderOf(deep), L"a.rpa", true},
-        {gameFolderOf(scratch / L"file"), L"", false},
-        {gameFolderOf(scratch / L"sub"), L"sub\\a.rpa", false},
-        {gameFolderOf(scratch / L"patch"), L"patch.rpa", false},
-        {gameFolderOf(scratch / L"dir"), L"dir.rpa\\x", false},
-        {gameFolderOf(scratch / L"other", L"Other Game"), L"a.rpa", false},
-        {lookalike, L"a.rpa", false},
-    };
-    for (const auto& row : rows) {
-        const std::wstring file = row.file.empty() ? row.folder : row.folder + L"\\" + row.file;
-        ASSERT_TRUE(writeFile(L"\\\\?\\" + file, "x"));
-        EXPECT_EQ(isGameFolder(row.folder), row.game) << utf8(row.folder);
-    }
 }
 
 // Ranked by manifest time; a library whose manifest names another folder, or has none, comes last;

@@ -166,17 +166,10 @@ std::pair<std::wstring, std::wstring> standInRecord(const std::wstring& exe, DWO
 // The installer window's button rectangles, in ButtonId order from LangSimplified (1) to
 // OpenAppFolder (11).
 constexpr LayoutRect MainLayout::*kButtonRects[] = {
-    &MainLayout::langSimplifiedButton,
-    &MainLayout::langTraditionalButton,
-    &MainLayout::langEnglishButton,
-    &MainLayout::musicButton,
-    &MainLayout::chooseFolderButton,
-    &MainLayout::detectAgainButton,
-    &MainLayout::prevButton,
-    &MainLayout::nextButton,
-    &MainLayout::primaryButton,
-    &MainLayout::closeButton,
-    &MainLayout::openAppFolderButton,
+    &MainLayout::langSimplifiedButton, &MainLayout::langTraditionalButton, &MainLayout::langEnglishButton,
+    &MainLayout::musicButton, &MainLayout::chooseFolderButton, &MainLayout::detectAgainButton,
+    &MainLayout::prevButton, &MainLayout::nextButton, &MainLayout::primaryButton,
+    &MainLayout::closeButton, &MainLayout::openAppFolderButton,
 };
 
 // Input as the window receives it from the mouse and keyboard.
