@@ -1,5 +1,5 @@
-// The machine as detection sees it (registry, Steam roots, drives), the game folder rule, the ranked
-// list of a detection pass, and start-up: command line, restart parameters, temporary folder, texts.
+// The machine as detection sees it (registry, Steam roots, drives), the ranked list of a detection
+// pass, and start-up: command line, restart parameters, temporary folder.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -16,7 +16,7 @@ using namespace support;
 namespace {
 
 std::wstring spelledLikeSteam(std::wstring path) {  // lower case, forward slashes
-    for (wchar_t& c : path) c = c == L'\\' ? L'/' : towlower(c);
+    for (wchar_t& letter : path) letter = letter == L'\\' ? L'/' : towlower(letter);
     return path;
 }
 
@@ -25,148 +25,197 @@ bool under(const WidePath& path, const WidePath& folder) {
 }
 
 // The library (the folder below the scratch one) of each candidate there, "*" marking manual ones.
-std::wstring ranked(const MainWindow& window, const std::wstring& s) {
-    std::wstring out;
-    for (const GameCandidate& c : window.candidates)
-        if (under(c.folder, s + L"\\")) {
-            const std::wstring rest = c.folder.substr(s.size() + 1);
-            out += rest.substr(0, rest.find(L'\\')) + (c.manual ? L"* " : L" ");
-        }
-    return out;
+std::wstring ranked(const MainWindow& window, const std::wstring& scratch) {
+    std::wstring libraries;
+    for (const GameCandidate& candidate : window.candidates) {
+        if (!under(candidate.folder, scratch + L"\\")) continue;
+        const std::wstring rest = candidate.folder.substr(scratch.size() + 1);
+        libraries += rest.substr(0, rest.find(L'\\'));
+        libraries += candidate.manual ? L"* " : L" ";
+    }
+    return libraries;
 }
 
+// Each value is stored with its terminator, less `cut` bytes: a "!" after the cut is not
+// terminated; an odd byte count leaves one unit.
 TEST(Machine, RegistryValuesOfEveryTypeAndSize) {
-    ScratchFolder s(L"reg");
-    EnvironmentVariable variable(L"LUMIVEX_TEST_FOLDER", s.path());
-    const std::wstring key = L"Software\\LumivexDetectTest", inner = s.path() + std::wstring(1, L'\0') + L"C:\\x";
-    const struct { DWORD type; std::wstring data; DWORD cut; std::wstring read; } rows[] = {  // cut: bytes left off
-        {REG_SZ, spelledLikeSteam(s.path()) + L"/", 0, s.path()}, {REG_SZ, L"\"" + s.path() + L"\\\"", 0, s.path()},
-        {REG_SZ, L" \t ", 0, L""}, {REG_SZ, inner, 0, s.path()}, {REG_SZ, L"C:\\Bare!", 4, L"C:\\Bare"},
-        {REG_SZ, L"C:\\Bare!", 3, L"C:\\Bare!"}, {REG_SZ, L"", 2, L""}, {REG_SZ, L"C", 3, L""},
-        {REG_EXPAND_SZ, L"%LUMIVEX_TEST_FOLDER%\\Steam", 0, s / L"Steam"},
+    ScratchFolder scratch(L"reg");
+    const std::wstring folder = scratch.path();
+    EnvironmentVariable variable(L"LUMIVEX_TEST_FOLDER", folder);
+    const std::wstring key = L"Software\\LumivexDetectTest";
+    const std::wstring inner = folder + std::wstring(1, L'\0') + L"C:\\x";
+    const struct {
+        DWORD type;
+        std::wstring stored;
+        DWORD cut;
+        std::wstring read;
+    } rows[] = {
+        {REG_SZ, spelledLikeSteam(folder) + L"/", 0, folder},
+        {REG_SZ, L"\"" + folder + L"\\\"", 0, folder},
+        {REG_SZ, L" \t ", 0, L""},
+        {REG_SZ, inner, 0, folder},
+        {REG_SZ, L"C:\\Bare!", 4, L"C:\\Bare"},
+        {REG_SZ, L"C:\\Bare!", 3, L"C:\\Bare!"},
+        {REG_SZ, L"", 2, L""},
+        {REG_SZ, L"C", 3, L""},
+        {REG_EXPAND_SZ, L"%LUMIVEX_TEST_FOLDER%\\Steam", 0, scratch / L"Steam"},
         {REG_SZ, L"C:\\%LUMIVEX_TEST_FOLDER%", 0, L"C:\\%LUMIVEX_TEST_FOLDER%"},
-        {REG_EXPAND_SZ, L"C:\\%LUMIVEX_UNSET%", 0, L"C:\\%LUMIVEX_UNSET%"}, {REG_DWORD, L"C:", 2, L""},
-        {REG_BINARY, s.path(), 0, L""}, {REG_MULTI_SZ, s.path(), 0, L""}, {REG_NONE, s.path(), 0, L""}};
-    for (const auto& row : rows) {  // "!" after the cut: nothing terminates what is stored; an odd byte is one unit
-        RegistryValue value(HKEY_CURRENT_USER, key, L"v");
-        ASSERT_TRUE(value.set(row.type, row.data.c_str(), DWORD((row.data.size() + 1) * 2 - row.cut)));
-        EXPECT_TRUE(pathEqualsNoCase(readRegistryPath(HKEY_CURRENT_USER, key.c_str(), L"v", 0), row.read))
-            << row.type << " " << utf8(row.data);
-    }
-}
-
-TEST(Machine, SteamRootsInTheirOrderOnceEachAndFixedDrivesOnly) {
-    ScratchFolder s(L"roots");
-    const std::wstring user = s / L"User", view32 = s / L"View32", view64 = s / L"View64";
-    for (const std::wstring& f : {user, view32, view64, s / L"x86\\Steam", s / L"pf\\Steam", s / L"fixed\\Steam",
-                                  s / L"fixed\\Games\\SteamLibrary", s / L"removable\\Steam"})
-        makeFolders(f);
-    const std::wstring valve = L"Software\\Valve\\Steam", path = L"InstallPath";
-    RegistryValue steamPath(HKEY_CURRENT_USER, valve, L"SteamPath"), installPath(HKEY_CURRENT_USER, valve, path);
-    RegistryValue machine32(HKEY_LOCAL_MACHINE, valve, path, KEY_WOW64_32KEY);
-    RegistryValue machine64(HKEY_LOCAL_MACHINE, valve, path, KEY_WOW64_64KEY);
-    ASSERT_TRUE(steamPath.setString(spelledLikeSteam(user)) && installPath.setString(user + L"\\") &&  // user twice
-                machine32.setString(view32) && machine64.setString(view64));
-    EnvironmentVariable x86(L"ProgramFiles(x86)", s / L"x86"), programFiles(L"ProgramFiles", s / L"pf");
-    MountedDrive fixed(s / L"fixed", DRIVE_FIXED), removable(s / L"removable", DRIVE_REMOVABLE);
-    ASSERT_TRUE(fixed.ok() && removable.ok());
-    PathList ours;
-    for (const WidePath& root : collectSteamRoots())
-        if (under(root, s.path()) || under(root, fixed.root()) || under(root, removable.root())) ours.push_back(root);
-    // This program is 64-bit: its plain machine view is the 64-bit one, read before the 32-bit view.
-    const std::wstring drive = fixed.root();
-    EXPECT_EQ(ours, (PathList{normalizePath(spelledLikeSteam(user)), view64, view32, s / L"x86\\Steam", s / L"pf\\Steam",
-                              drive, drive + L"Steam", drive + L"Games\\SteamLibrary"}));
-}
-
-TEST(Machine, TheGameFolderRuleAndTheFoldersAUserMayName) {
-    ScratchFolder s(L"rule");
-    std::wstring deep = s.path();
-    for (wchar_t c = L'a'; c < L'g'; ++c) deep += L"\\" + std::wstring(40, c);
-    const std::wstring library = s / L"ok", game = gameFolderOf(library);
-    const struct { std::wstring folder; const wchar_t* file; bool game; } rows[] = {
-        {game, L"DATA.RPA", true}, {gameFolderOf(deep), L"a.rpa", true}, {gameFolderOf(s / L"file"), nullptr, false},
-        {gameFolderOf(s / L"sub"), L"sub\\a.rpa", false}, {gameFolderOf(s / L"patch"), L"patch.rpa", false},
-        {gameFolderOf(s / L"dir"), L"dir.rpa\\x", false}, {gameFolderOf(s / L"other", L"Other Game"), L"a.rpa", false},
-        {s / L"x\\xsteamapps\\common\\Lumivex Orrendale\\game", L"a.rpa", false}};
-    ASSERT_GT(gameFolderOf(deep).size(), 260u);
+        {REG_EXPAND_SZ, L"C:\\%LUMIVEX_UNSET%", 0, L"C:\\%LUMIVEX_UNSET%"},
+        {REG_DWORD, L"C:", 2, L""},
+        {REG_BINARY, folder, 0, L""},
+        {REG_MULTI_SZ, folder, 0, L""},
+        {REG_NONE, folder, 0, L""},
+    };
     for (const auto& row : rows) {
-        ASSERT_TRUE(writeFile(L"\\\\?\\" + row.folder + (row.file ? L"\\" + std::wstring(row.file) : L""), "x"));
-        EXPECT_EQ(isGameFolder(row.folder), row.game) << utf8(row.folder);
+        RegistryValue value(HKEY_CURRENT_USER, key, L"v");
+        const DWORD bytes = static_cast<DWORD>((row.stored.size() + 1) * 2 - row.cut);
+        ASSERT_TRUE(value.set(row.type, row.stored.c_str(), bytes));
+        const WidePath read = readRegistryPath(HKEY_CURRENT_USER, key.c_str(), L"v", 0);
+        EXPECT_TRUE(pathEqualsNoCase(read, row.read)) << row.type << " " << utf8(row.stored);
     }
-    // --dest and the folder picker: the game folder or one of four parents, in any spelling.
-    const std::pair<std::wstring, std::wstring> named[] = {
-        {game, game}, {library + L"\\steamapps\\common\\Lumivex Orrendale", game}, {library + L"\\steamapps", game},
-        {library + L"\\steamapps\\..\\steamapps\\common", game}, {L" \"" + spelledLikeSteam(library) + L"/\"", game},
-        {deep, gameFolderOf(deep)}, {s.path(), L""}, {game + L"\\DATA.RPA", L""}, {L"", L""}};
-    for (const auto& [path, resolved] : named)
-        EXPECT_TRUE(pathEqualsNoCase(resolveChosenFolder(path), resolved)) << utf8(path);
 }
 
+// Steam's own value, the user's, both machine views (this 64-bit program's plain view is the
+// 64-bit one, read first), Program Files, then the roots of fixed drives only; each root once.
+TEST(Machine, SteamRootsInTheirOrderOnceEachAndFixedDrivesOnly) {
+    ScratchFolder scratch(L"roots");
+    const std::wstring user = scratch / L"User";
+    const std::wstring view32 = scratch / L"View32";
+    const std::wstring view64 = scratch / L"View64";
+    const wchar_t* folders[] = {L"User", L"View32", L"View64", L"x86\\Steam", L"pf\\Steam", L"fixed\\Steam",
+                                L"fixed\\Games\\SteamLibrary", L"removable\\Steam"};
+    for (const wchar_t* folder : folders) makeFolders(scratch / folder);
+    const std::wstring valve = L"Software\\Valve\\Steam";
+    RegistryValue steamPath(HKEY_CURRENT_USER, valve, L"SteamPath");
+    RegistryValue installPath(HKEY_CURRENT_USER, valve, L"InstallPath");
+    RegistryValue machine32(HKEY_LOCAL_MACHINE, valve, L"InstallPath", KEY_WOW64_32KEY);
+    RegistryValue machine64(HKEY_LOCAL_MACHINE, valve, L"InstallPath", KEY_WOW64_64KEY);
+    ASSERT_TRUE(steamPath.setString(spelledLikeSteam(user)));
+    ASSERT_TRUE(installPath.setString(user + L"\\"));  // the same root again
+    ASSERT_TRUE(machine32.setString(view32));
+    ASSERT_TRUE(machine64.setString(view64));
+    EnvironmentVariable programFilesX86(L"ProgramFiles(x86)", scratch / L"x86");
+    EnvironmentVariable programFiles(L"ProgramFiles", scratch / L"pf");
+    MountedDrive fixed(scratch / L"fixed", DRIVE_FIXED);
+    MountedDrive removable(scratch / L"removable", DRIVE_REMOVABLE);
+    ASSERT_TRUE(fixed.ok());
+    ASSERT_TRUE(removable.ok());
+    PathList ours;
+    for (const WidePath& root : collectSteamRoots()) {
+        const bool onRemovable = under(root, removable.root());
+        if (under(root, scratch.path()) || under(root, fixed.root()) || onRemovable) ours.push_back(root);
+    }
+    const std::wstring drive = fixed.root();
+    const PathList expected{
+        normalizePath(spelledLikeSteam(user)),
+        view64,
+        view32,
+        scratch / L"x86\\Steam",
+        scratch / L"pf\\Steam",
+        drive,
+        drive + L"Steam",
+        drive + L"Games\\SteamLibrary",
+    };
+    EXPECT_EQ(ours, expected);
+}
+
+// Ranked by manifest time; a library whose manifest names another folder, or has none, comes last;
+// the uninstall record first. Chosen and named folders go first, marked manual.
 TEST(Machine, DetectionRanksMergesAndKeepsTheSelection) {
-    ScratchFolder s(L"pass");
+    ScratchFolder scratch(L"pass");
     std::vector<std::wstring> libraries;
-    for (const wchar_t* name : {L"Bare", L"Renamed", L"Oldest", L"Older", L"Newer"}) libraries.push_back(s / name);
-    SteamWorld world(s / L"Steam", libraries);  // a game folder and a manifest in each
+    for (const wchar_t* name : {L"Bare", L"Renamed", L"Oldest", L"Older", L"Newer"}) {
+        libraries.push_back(scratch / name);
+    }
+    SteamWorld world(scratch / L"Steam", libraries);  // a game folder and a manifest in each
     DeleteFileW((libraries[0] + L"\\steamapps\\" + kManifestName).c_str());
-    writeManifest(libraries[1], "Lumivex Orrendale Beta", 0x01D9900000000009ull);  // the newest, named otherwise
-    for (size_t i = 2; i < 5; ++i) writeManifest(libraries[i], "Lumivex Orrendale", 0x01D9900000000000ull + i);
+    writeManifest(libraries[1], "Lumivex Orrendale Beta", 0x01D9900000000009ull);  // the newest
+    writeManifest(libraries[2], "Lumivex Orrendale", 0x01D9900000000002ull);
+    writeManifest(libraries[3], "Lumivex Orrendale", 0x01D9900000000003ull);
+    writeManifest(libraries[4], "Lumivex Orrendale", 0x01D9900000000004ull);
     // The uninstall record names Older's folder in two views and two spellings: one record still.
-    const std::wstring install = s / L"Older\\steamapps\\common\\Lumivex Orrendale";
+    const std::wstring install = scratch / L"Older\\steamapps\\common\\Lumivex Orrendale";
     RegistryValue user(HKEY_CURRENT_USER, kUninstallKey, L"InstallLocation");
     RegistryValue machine(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", KEY_WOW64_32KEY);
-    ASSERT_TRUE(user.setString(install + L"\\") && machine.setString(spelledLikeSteam(install)));
+    ASSERT_TRUE(user.setString(install + L"\\"));
+    ASSERT_TRUE(machine.setString(spelledLikeSteam(install)));
     MainWindow window;
     detectGameFolders(window);
-    EXPECT_EQ(ranked(window, s.path()), L"Older Newer Oldest Renamed Bare ");
-    window.selectedIndex = static_cast<std::uint32_t>(findCandidate(window.candidates, gameFolderOf(s / L"Newer")));
-    window.destOverride = s / L"Renamed";  // a library named on the command line
-    window.manualFolder = spelledLikeSteam(gameFolderOf(s / L"Bare"));  // chosen: first, found or not
-    window.state = Installing;  // a pass during a copy leaves its state but clears progress and status
+    EXPECT_EQ(ranked(window, scratch.path()), L"Older Newer Oldest Renamed Bare ");
+    const size_t newer = findCandidate(window.candidates, gameFolderOf(scratch / L"Newer"));
+    window.selectedIndex = static_cast<std::uint32_t>(newer);
+    window.destOverride = scratch / L"Renamed";  // a library named on the command line
+    window.manualFolder = spelledLikeSteam(gameFolderOf(scratch / L"Bare"));  // picked by hand
+    window.state = Installing;  // a pass during a copy keeps the state, clears progress and status
     window.progressPerMille = 300;
     window.statusMessage = L"x";
     detectGameFolders(window);
-    EXPECT_EQ(ranked(window, s.path()), L"Bare* Renamed* Older Newer Oldest ");
+    EXPECT_EQ(ranked(window, scratch.path()), L"Bare* Renamed* Older Newer Oldest ");
     EXPECT_EQ(window.selectedIndex, 3u);  // still Newer
-    EXPECT_TRUE(window.state == Installing && window.progressPerMille == 0 && window.statusMessage.empty());
-    DeleteFileW((gameFolderOf(s / L"Newer") + L"\\archive.rpa").c_str());
+    EXPECT_EQ(window.state, Installing);
+    EXPECT_EQ(window.progressPerMille, 0);
+    EXPECT_TRUE(window.statusMessage.empty());
+    DeleteFileW((gameFolderOf(scratch / L"Newer") + L"\\archive.rpa").c_str());
     window.state = Failed;
     detectGameFolders(window);
-    EXPECT_EQ(ranked(window, s.path()), L"Bare* Renamed* Older Oldest ");
-    EXPECT_TRUE(window.selectedIndex == 0 && window.state == Ready);
+    EXPECT_EQ(ranked(window, scratch.path()), L"Bare* Renamed* Older Oldest ");
+    EXPECT_EQ(window.selectedIndex, 0u);
+    EXPECT_EQ(window.state, Ready);
 }
 
+// Languages: 0 zh-CN, 1 zh-TW, 2 en.
 TEST(Startup, CommandLineAndTheTemporaryFolder) {
-    const struct { const wchar_t* line; bool given; LanguageId language; const wchar_t* dest; } rows[] = {  // 1 zh-TW, 2 en
-        {L"x.exe", false, 0, L""}, {L"x.exe --LANG en", true, 2, L""}, {L"x.exe junk --lang English more", true, 2, L""},
-        {L"x.exe --lang fr", true, 0, L""}, {L"x.exe --lang zh-TW --dest \"C:\\My Games\\a\" --dest D:\\b", true, 1, L"D:\\b"},
-        {L"x.exe --dest C:\\My Games --lang", false, 0, L"C:\\My"}, {L"x.exe --dest \"  C:\\x\\ \"", false, 0, L"  C:\\x\\ "},
-        {L"x.exe --dest --lang en", false, 0, L"--lang"}, {L"x.exe --lang=en --dest=C:\\x -dest C:\\y", false, 0, L""}};
+    const struct {
+        const wchar_t* line;
+        bool languageGiven;
+        LanguageId language;
+        const wchar_t* dest;
+    } rows[] = {
+        {L"x.exe", false, 0, L""},
+        {L"x.exe --LANG en", true, 2, L""},
+        {L"x.exe junk --lang English more", true, 2, L""},
+        {L"x.exe --lang fr", true, 0, L""},
+        {L"x.exe --lang zh-TW --dest \"C:\\My Games\\a\" --dest D:\\b", true, 1, L"D:\\b"},
+        {L"x.exe --dest C:\\My Games --lang", false, 0, L"C:\\My"},
+        {L"x.exe --dest \"  C:\\x\\ \"", false, 0, L"  C:\\x\\ "},
+        {L"x.exe --dest --lang en", false, 0, L"--lang"},
+        {L"x.exe --lang=en --dest=C:\\x -dest C:\\y", false, 0, L""},
+    };
     for (const auto& row : rows) {
         const CommandLineOptions options = parseCommandLine(row.line);
-        EXPECT_TRUE(options.languageGiven == row.given && options.language == row.language) << utf8(row.line);
+        EXPECT_EQ(options.languageGiven, row.languageGiven) << utf8(row.line);
+        EXPECT_EQ(options.language, row.language) << utf8(row.line);
         EXPECT_EQ(options.destOverride, row.dest) << utf8(row.line);
     }
     wchar_t buffer[MAX_PATH + 1] = {};
-    const std::wstring temp = normalizePath(std::wstring(buffer, GetTempPathW(MAX_PATH + 1, buffer)));
-    const std::pair<std::wstring, bool> temps[] = {  // the rule holds for the folder, not for the name's start
-        {temp + L"\\setup.exe", true}, {spelledLikeSteam(temp) + L"/Temp1_patch.zip/setup.exe", true},
-        {temp + L"x\\setup.exe", false}, {temp + L" 2\\setup.exe", false}, {parentFolder(temp) + L"\\setup.exe", false},
-        {L"setup.exe", false}, {L"", false}};
-    for (const auto& [exe, fromTemp] : temps) EXPECT_EQ(isRunningFromTemp(exe), fromTemp) << utf8(exe);
+    const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+    const std::wstring temp = normalizePath(std::wstring(buffer, length));
+    // The rule holds for the folder, not for the start of its name.
+    const std::pair<std::wstring, bool> temps[] = {
+        {temp + L"\\setup.exe", true},
+        {spelledLikeSteam(temp) + L"/Temp1_patch.zip/setup.exe", true},
+        {temp + L"x\\setup.exe", false},
+        {temp + L" 2\\setup.exe", false},
+        {parentFolder(temp) + L"\\setup.exe", false},
+        {L"setup.exe", false},
+        {L"", false},
+    };
+    for (const auto& [exe, fromTemp] : temps) {
+        EXPECT_EQ(isRunningFromTemp(exe), fromTemp) << utf8(exe);
+    }
 }
 
-// Every language has all its texts and survives the restart as administrator, with a folder whose
-// name may hold blanks and trailing backslashes, which the quoting must survive (never quotes).
-TEST(Startup, EveryLanguageIsWholeAndTheRestartReadsBackAsSent) {
+// The restart as administrator reads back as sent in every language, with a folder whose name
+// may hold blanks and trailing backslashes, which the quoting must survive.
+TEST(Startup, TheRestartReadsBackAsSent) {
+    const std::wstring folders[] = {L"C:\\Games\\Lumivex Orrendale\\game", L"D:\\", L"E:\\My  Games\\a b\\\\"};
     for (LanguageId language : {0, 1, 2}) {
-        for (int slot = 0; slot < static_cast<int>(TextSlot::textSlotCount); ++slot)
-            EXPECT_TRUE(textsFor(language).slot[slot] && *textsFor(language).slot[slot]) << language << " " << slot;
-        for (const wchar_t* folder : {L"C:\\Games\\Lumivex Orrendale\\game", L"D:\\", L"E:\\My  Games\\a b\\\\"}) {
-            const CommandLineOptions options =
-                parseCommandLine((L"\"C:\\My Apps\\setup.exe\" " + elevatedParameters(language, folder)).c_str());
-            EXPECT_TRUE(options.languageGiven && options.language == language) << language << " " << utf8(folder);
-            EXPECT_EQ(options.destOverride, folder);
+        for (const std::wstring& folder : folders) {
+            const std::wstring line = L"\"C:\\My Apps\\setup.exe\" " + elevatedParameters(language, folder);
+            const CommandLineOptions options = parseCommandLine(line.c_str());
+            EXPECT_TRUE(options.languageGiven) << utf8(line);
+            EXPECT_EQ(options.language, language) << utf8(line);
+            EXPECT_EQ(options.destOverride, folder) << utf8(line);
         }
     }
 }

@@ -1,28 +1,53 @@
 #!/usr/bin/python3
-"""What makes both builds harder to attack: the x86_64 test build (LUMIVEX_EXE), the shipped 32-bit one (argument)."""
-import glob, os, re, sys
+"""What makes both builds harder to attack: the x86_64 test build (LUMIVEX_EXE) and the shipped
+32-bit one (the argument). Prints each check; exits 1 when one fails."""
+import glob
+import os
+import re
+import sys
+
 import pefile
 
-src = os.environ["LUMIVEX_SOURCE"]
-delay = re.search(r"lumivex_delay_load\(LumivexPatchInstaller ([^)]*)\)", open(f"{src}/CMakeLists.txt").read()).group(1).split()
-named = {m.lower() for f in glob.glob(f"{src}/src/*/*.cpp") for m in re.findall(r'L"(\w+)\.dll"', open(f).read())}
-failed = 0  # a check that fails
+source = os.environ["LUMIVEX_SOURCE"]
+cmake = open(f"{source}/CMakeLists.txt").read()
+delay_loaded = re.search(r"lumivex_delay_load\(LumivexPatchInstaller ([^)]*)\)", cmake).group(1).split()
+looked_up = set()  # DLLs the sources name, loaded at run time
+for path in glob.glob(f"{source}/src/*/*.cpp"):
+    looked_up |= {name.lower() for name in re.findall(r'L"(\w+)\.dll"', open(path).read())}
+looked_up -= set(delay_loaded)
+failed = 0
+
+
+def check(build, passed, what):
+    global failed
+    print(("ok    " if passed else "FAIL  ") + f"{build}: {what}")
+    if not passed:
+        failed += 1
+
+
 for exe, pe32 in ((os.environ["LUMIVEX_EXE"], False), (sys.argv[1], True)):
+    build = os.path.basename(os.path.dirname(exe))
     data = open(exe, "rb").read()
     pe = pefile.PE(data=data)
-    opt, imports = pe.OPTIONAL_HEADER, {i.dll.decode().lower() for i in pe.DIRECTORY_ENTRY_IMPORT}
+    header = pe.OPTIONAL_HEADER
+    imports = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
+    flags = header.DllCharacteristics
     level = re.search(rb'requestedExecutionLevel level="(\w+)" uiAccess="(\w+)"', data)
-    checks = [(opt.Magic == (0x10B if pe32 else 0x20B), "PE32" if pe32 else "PE32+"), (opt.Subsystem == 2, "GUI subsystem"),
-              (opt.DllCharacteristics & 0x40 and opt.DATA_DIRECTORY[5].Size, "ASLR: DYNAMIC_BASE with relocations"),
-              (opt.DllCharacteristics & 0x100, "DEP: NX_COMPAT"), (pe32 or opt.DllCharacteristics & 0x20, "HIGH_ENTROPY_VA (x86_64)"),
-              (level and level.groups() == (b"asInvoker", b"false"), "manifest: asInvoker, no uiAccess"),
-              (imports <= {"kernel32.dll", "msvcrt.dll"}, f"imports only KnownDLLs, no runtime DLLs: {sorted(imports)}"),
-              (not pe32 or not any(s.Name.startswith(b".debug") for s in pe.sections), "no debug sections (release)"),
-              (not any(p.encode(e) in data for p in {src, os.path.realpath(src)} for e in ("utf-8", "utf-16-le")),
-               "no trace of this machine's source folder")]
-    checks += [(f"{dll}.dll\0".encode() in data and f"{dll}.dll" not in imports, f"{dll}.dll delay-loaded") for dll in delay]
-    checks += [(f"{dll}.dll\0".encode() not in data, f"{dll}.dll only looked up at run time") for dll in named - set(delay)]
-    for ok, what in checks:
-        print(("ok    " if ok else "FAIL  ") + f"{os.path.basename(os.path.dirname(exe))}: {what}")
-        failed += not ok
+    check(build, header.Magic == (0x10B if pe32 else 0x20B), "PE32" if pe32 else "PE32+")
+    check(build, header.Subsystem == 2, "GUI subsystem")
+    check(build, flags & 0x40 and header.DATA_DIRECTORY[5].Size, "ASLR: DYNAMIC_BASE with relocations")
+    check(build, flags & 0x100, "DEP: NX_COMPAT")
+    check(build, pe32 or flags & 0x20, "HIGH_ENTROPY_VA (x86_64)")
+    check(build, level and level.groups() == (b"asInvoker", b"false"), "manifest: asInvoker, no uiAccess")
+    check(build, imports <= {"kernel32.dll", "msvcrt.dll"}, f"imports only KnownDLLs: {sorted(imports)}")
+    debug = any(section.Name.startswith(b".debug") for section in pe.sections)
+    check(build, not pe32 or not debug, "no debug sections (release)")
+    traces = [folder.encode(encoding) for folder in {source, os.path.realpath(source)}
+              for encoding in ("utf-8", "utf-16-le")]
+    check(build, not any(trace in data for trace in traces), "no trace of this machine's source folder")
+    for dll in delay_loaded:
+        named = f"{dll}.dll\0".encode() in data
+        check(build, named and f"{dll}.dll" not in imports, f"{dll}.dll delay-loaded")
+    for dll in looked_up:
+        check(build, f"{dll}.dll\0".encode() not in data, f"{dll}.dll only looked up at run time")
 sys.exit(1 if failed else 0)

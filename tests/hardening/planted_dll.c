@@ -1,18 +1,23 @@
-/* A DLL an attacker drops beside the installer: loaded, it leaves "<its path>.loaded". Built with -DCONTROL,
- * the unguarded program that loads the DLLs named on its command line and returns how many it loaded. */
+/* A DLL an attacker drops beside the installer: loaded, it leaves "<its path>.loaded". Built with
+ * -DCONTROL, the unguarded program that loads the DLLs named on its command line (the default
+ * search order) and returns how many it loaded. */
 #include <windows.h>
 
 #ifdef CONTROL
 int wmain(int argc, wchar_t** argv) {
     int loaded = 0;
-    while (--argc > 0) loaded += LoadLibraryW(argv[argc]) != NULL;  /* the default search order */
+    for (int index = 1; index < argc; ++index) {
+        if (LoadLibraryW(argv[index]) != NULL) ++loaded;
+    }
     return loaded;
 }
 #else
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID reserved) {
     wchar_t trace[MAX_PATH + 8] = {0};
-    if (reason == DLL_PROCESS_ATTACH && GetModuleFileNameW(self, trace, MAX_PATH) < MAX_PATH && lstrcatW(trace, L".loaded"))
-        CloseHandle(CreateFileW(trace, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
+    if (reason != DLL_PROCESS_ATTACH) return TRUE;
+    if (GetModuleFileNameW(self, trace, MAX_PATH) >= MAX_PATH) return TRUE;
+    lstrcatW(trace, L".loaded");
+    CloseHandle(CreateFileW(trace, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
     return TRUE;
 }
 #endif

@@ -6,42 +6,53 @@ trap 'echo "make-prefix.sh: line $LINENO failed: $BASH_COMMAND"' ERR
 prefix=$1
 export WINEPREFIX="$prefix" WINEDEBUG=-all DISPLAY=$2
 WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
-if [ -d "$prefix" ]; then
-  timeout 20 "$WINESERVER" -k >/dev/null 2>&1 || true
-  rm -rf "$prefix"
-fi
+timeout 20 "$WINESERVER" -k >/dev/null 2>&1 || true
+rm -rf "$prefix"
 mkdir -p "$prefix"
 # A wineserver of the removed prefix that is still going away can make the first boot fail.
 if ! timeout 180 wineboot -i >/dev/null 2>&1; then
   echo "wineboot failed once; retrying in a clean prefix"
   timeout 20 "$WINESERVER" -k >/dev/null 2>&1 || true
-  sleep 2
-  rm -rf "$prefix" && mkdir -p "$prefix"
+  rm -rf "$prefix"
+  mkdir -p "$prefix"
   timeout 180 wineboot -i >/dev/null 2>&1
 fi
 timeout 30 "$WINESERVER" -w || true
-setsid "$WINESERVER" -p >/dev/null 2>&1 < /dev/null || true
-reg_file=$(mktemp --suffix=.reg)
-{
-  printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
-  for f in "Microsoft YaHei UI" "Microsoft YaHei" "Microsoft JhengHei UI" "Microsoft JhengHei"; do
-    printf '"%s"="WenQuanYi Micro Hei"\r\n' "$f"
-  done
-  for f in "Segoe UI" "Arial"; do printf '"%s"="Liberation Sans"\r\n' "$f"; done
-} > "$reg_file"
-timeout 60 wine regedit /S "$(winepath -w "$reg_file" 2>/dev/null)" >/dev/null 2>&1 || \
-  timeout 60 wine regedit /S "$reg_file" >/dev/null 2>&1
-rm -f "$reg_file"
+setsid "$WINESERVER" -p >/dev/null 2>&1 </dev/null || true
+# Fonts for the three languages; a crash ends the program at once, not behind a crash dialog, and
+# leaves Wine's report (exception, registers, backtrace) in C:\crash-report.txt, as a GUI program has
+# no stderr; without a window manager Wine waits up to two seconds whenever a managed window is
+# hidden, so the tests' windows are unmanaged and go at once.
+settings=$(mktemp --suffix=.reg)
+sed 's/$/\r/' >"$settings" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"Microsoft YaHei UI"="WenQuanYi Micro Hei"
+"Microsoft YaHei"="WenQuanYi Micro Hei"
+"Microsoft JhengHei UI"="WenQuanYi Micro Hei"
+"Microsoft JhengHei"="WenQuanYi Micro Hei"
+"Segoe UI"="Liberation Sans"
+"Arial"="Liberation Sans"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
+"Debugger"="cmd /c C:\\crash-report.cmd %ld %ld"
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+REG
+timeout 60 wine regedit /S "Z:${settings//\//\\}" >/dev/null 2>&1  # Z: is /
+rm -f "$settings"
+printf 'C:\\windows\\system32\\winedbg.exe --auto %%1 %%2 >> C:\\crash-report.txt 2>&1\r\n' \
+  >"$prefix/drive_c/crash-report.cmd"
 # Windows' GDI+ falls back to a CJK font for characters the Latin face lacks (the "简中" and "繁中"
 # language pills are drawn with the English family); Wine does that only through font linking.
 link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
-for f in "Liberation Sans" "Segoe UI"; do
-  timeout 30 wine reg add "$link" /v "$f" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
+for face in "Liberation Sans" "Segoe UI"; do
+  timeout 30 wine reg add "$link" /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
 done
-# A crash must end the program at once, not wait behind a crash dialog, and leave Wine's report
-# (exception, registers, backtrace) in C:\crash-report.txt: a GUI program has no stderr to print it on.
-timeout 30 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-printf 'C:\\windows\\system32\\winedbg.exe --auto %%1 %%2 >> C:\\crash-report.txt 2>&1\r\n' > "$prefix/drive_c/crash-report.cmd"
-timeout 30 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ \
-  /d 'cmd /c C:\crash-report.cmd %ld %ld' /f >/dev/null 2>&1
-timeout 30 wine reg query 'HKCU\Software\Wine\Fonts\Replacements' /v "Segoe UI" >/dev/null 2>&1 || { echo "font mapping missing in $prefix"; exit 1; }
+timeout 30 wine reg query 'HKCU\Software\Wine\X11 Driver' /v Managed >/dev/null 2>&1 ||
+  { echo "the settings are missing in $prefix"; exit 1; }

@@ -1,19 +1,15 @@
 #!/usr/bin/env bash
 # Ends what start.sh started, by recorded process id only.
 set -u
-build=$1
-state="$build/harness"
+state="$1/harness"
 if [ -f "$state/env" ]; then
   . "$state/env"
-  WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
-  timeout 20 "$WINESERVER" -k >/dev/null 2>&1 || true
+  timeout 20 "$(command -v wineserver || echo /usr/lib/wine/wineserver64)" -k >/dev/null 2>&1
 fi
 if [ -f "$state/xvfb.pid" ]; then
   pid=$(cat "$state/xvfb.pid")
-  kill "$pid" 2>/dev/null || true
-  for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  kill -9 "$pid" 2>/dev/null || true
-  rm -f "$state/xvfb.pid"
+  kill "$pid" 2>/dev/null
+  timeout 5 tail --pid="$pid" -f /dev/null || kill -9 "$pid" 2>/dev/null
 fi
-rm -f "$state/env"
+rm -f "$state/env" "$state/xvfb.pid"
 exit 0

@@ -3,29 +3,44 @@
 # exe, the given patch and the readme, packing the same exe twice gives the same bytes, and each kind
 # of failure stops the release with a message and no ZIP. Usage: release_test.sh <shipped exe>
 set -euo pipefail
-shipped=$1 release=$LUMIVEX_SOURCE/scripts/release.sh work=$LUMIVEX_BUILD/release-check
+shipped=$1
+release=$LUMIVEX_SOURCE/scripts/release.sh
+work=$LUMIVEX_BUILD/release-check
 export LUMIVEX_HARNESS=$LUMIVEX_BUILD  # the start check runs in this run's Wine prefix and display
-rm -rf "$work" && mkdir -p "$work" && cd "$work"
-fail() { echo "FAIL: $*"; exit 1; }
-head -c 300000 /dev/urandom > patch.rpa && echo 'correct horse' > pass && echo 'wrong horse' > badpass
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+head -c 300000 /dev/urandom >patch.rpa
+echo 'correct horse' >pass
+echo 'wrong horse' >badpass
 openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -subj /CN=CA 2>/dev/null
-openssl req -x509 -newkey rsa:2048 -nodes -keyout sign.key -out sign.pem -days 2 -subj /CN=Signer -CA ca.pem -CAkey ca.key \
-  -addext extendedKeyUsage=codeSigning -addext basicConstraints=CA:FALSE 2>/dev/null
+openssl req -x509 -newkey rsa:2048 -nodes -keyout sign.key -out sign.pem -days 2 -subj /CN=Signer \
+  -CA ca.pem -CAkey ca.key -addext extendedKeyUsage=codeSigning -addext basicConstraints=CA:FALSE 2>/dev/null
 openssl pkcs12 -export -inkey sign.key -in sign.pem -certfile ca.pem -passout file:pass -out sign.pfx
 
-"$release" --sign-pfx sign.pfx --sign-password-file pass --exe "$shipped" patch.rpa one.zip > log 2>&1 || { cat log; fail "release"; }
-unzip -q one.zip -d one && [ "$(unzip -Z1 one.zip | tr '\n' ' ')" = "LumivexPatchInstaller.exe patch.rpa README.txt " ] &&
-  cmp patch.rpa one/patch.rpa || fail "the ZIP does not hold exactly the exe, the given patch and the readme"
-osslsigncode verify -CAfile ca.pem -in one/LumivexPatchInstaller.exe > verify 2>&1 && grep -q SHA256 verify ||
-  { cat verify; fail "the exe in the ZIP has no valid SHA-256 signature for the CA"; }
-"$release" --exe one/LumivexPatchInstaller.exe patch.rpa two.zip > log 2>&1 || { cat log; fail "packing again"; }
+"$release" --sign-pfx sign.pfx --sign-password-file pass --exe "$shipped" patch.rpa one.zip >log 2>&1 ||
+  { cat log; fail "release"; }
+[ "$(unzip -Z1 one.zip | tr '\n' ' ')" = "LumivexPatchInstaller.exe patch.rpa README.txt " ] ||
+  fail "the ZIP does not hold exactly the exe, the patch and the readme"
+unzip -q one.zip -d one
+cmp patch.rpa one/patch.rpa || fail "the ZIP's patch is not the given one"
+osslsigncode verify -CAfile ca.pem -in one/LumivexPatchInstaller.exe >verify 2>&1 ||
+  { cat verify; fail "the exe in the ZIP has no valid signature for the CA"; }
+grep -q SHA256 verify || fail "the signature is not SHA-256"
+"$release" --exe one/LumivexPatchInstaller.exe patch.rpa two.zip >log 2>&1 || { cat log; fail "packing again"; }
 cmp one.zip two.zip || fail "the same exe and patch packed twice differ"
 
-/usr/bin/python3 -c 'import sys; b = bytearray(open(sys.argv[1], "rb").read()); b[len(b) // 2] ^= 1
-open("flipped.exe", "wb").write(b)' "$shipped"
+cp "$shipped" flipped.exe
+middle=$(($(stat -c %s flipped.exe) / 2))
+byte=$(od -An -tu1 -j "$middle" -N1 flipped.exe | tr -d ' ')
+printf "$(printf '\\%03o' $((byte ^ 1)))" | dd of=flipped.exe bs=1 seek="$middle" conv=notrunc status=none
 while IFS='|' read -r what message args; do
   eval "set -- $args"
-  ! "$release" "$@" refused.zip > log 2>&1 || fail "$what: released"
+  ! "$release" "$@" refused.zip >log 2>&1 || fail "$what: released"
   grep -q "$message.*nothing packed" log || { cat log; fail "$what: no message naming the cause"; }
   [ ! -e refused.zip ] || fail "$what: a ZIP was written"
 done <<ROWS

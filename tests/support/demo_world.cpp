@@ -8,18 +8,21 @@
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) return 2;
-    const std::wstring steam = L"C:\\demo\\Valve\\Steam", library = L"D:\\SteamLibrary";
+    const std::wstring steam = L"C:\\demo\\Valve\\Steam";
+    const std::wstring library = L"D:\\SteamLibrary";
     const std::wstring downloads = L"C:\\demo\\Downloads\\Lumivex Patch 1.0.0";
     support::removeTree(L"C:\\demo");
     support::removeTree(library);
     support::SteamWorld world(steam, {steam, library});
     world.keep();
-    const std::uint64_t day = 864000000000ull, now = 134100000000000000ull;  // FILETIME units; Dec 2025
-    support::setWriteTime(steam + L"\\steamapps\\appmanifest_2468020.acf", now - 40 * day);
-    support::setWriteTime(library + L"\\steamapps\\appmanifest_2468020.acf", now - 2 * day);
+    const std::uint64_t day = 864000000000ull;  // in FILETIME units
+    const std::uint64_t now = 134100000000000000ull;  // December 2025
+    support::writeManifest(steam, "Lumivex Orrendale", now - 40 * day);
+    support::writeManifest(library, "Lumivex Orrendale", now - 2 * day);
     for (const std::wstring& game : world.gameFolders) support::writeFile(game + L"\\..\\Lumivex.exe.demo", "");
     support::writeFile(downloads + L"\\patch.rpa", std::string(4 << 20, 'p'));
-    if (!CopyFileW(argv[1], (downloads + L"\\LumivexPatchInstaller.exe").c_str(), FALSE)) return 1;
-    std::printf("%ls\\LumivexPatchInstaller.exe\n", downloads.c_str());
+    const std::wstring installer = downloads + L"\\LumivexPatchInstaller.exe";
+    if (!CopyFileW(argv[1], installer.c_str(), FALSE)) return 1;
+    std::printf("%ls\n", installer.c_str());
     return 0;
 }

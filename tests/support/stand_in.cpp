@@ -8,16 +8,19 @@
 #include "support.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    wchar_t self[4096] = {}, folder[4096] = {};
+    wchar_t self[4096] = {};
+    wchar_t folder[4096] = {};
     GetModuleFileNameW(nullptr, self, 4096);
     GetCurrentDirectoryW(4096, folder);
-    const std::wstring partial = std::wstring(self) + L".partial", record = std::wstring(self) + L".record";
+    const std::wstring partial = std::wstring(self) + L".partial";
+    const std::wstring record = std::wstring(self) + L".record";
     // Written under another name and moved into place, so a reader never sees half a record.
-    if (!support::writeFile(partial, support::utf8(GetCommandLineW()) + "\n" + support::utf8(folder) + "\n") ||
-        !MoveFileExW(partial.c_str(), record.c_str(), MOVEFILE_REPLACE_EXISTING))
-        return 1;
-    if (support::exists(std::wstring(self) + L".demo"))
-        MessageBoxW(nullptr, (std::wstring(L"The game would start now, in ") + folder).c_str(),
-                    L"Lumivex: Orrendale (demo)", MB_OK | MB_ICONINFORMATION);
+    const std::string lines = support::utf8(GetCommandLineW()) + "\n" + support::utf8(folder) + "\n";
+    if (!support::writeFile(partial, lines)) return 1;
+    if (!MoveFileExW(partial.c_str(), record.c_str(), MOVEFILE_REPLACE_EXISTING)) return 1;
+    if (support::exists(std::wstring(self) + L".demo")) {
+        const std::wstring text = std::wstring(L"The game would start now, in ") + folder;
+        MessageBoxW(nullptr, text.c_str(), L"Lumivex: Orrendale (demo)", MB_OK | MB_ICONINFORMATION);
+    }
     return 0;
 }

@@ -9,8 +9,9 @@ namespace support {
 
 ScratchFolder::ScratchFolder(const std::wstring& name) {
     static unsigned counter = 0;
-    path_ = env(L"SystemDrive") + L"\\lumivex-tests\\" + name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(++counter);
+    ++counter;
+    const std::wstring process = std::to_wstring(GetCurrentProcessId());
+    path_ = env(L"SystemDrive") + L"\\lumivex-tests\\" + name + L"-" + process + L"-" + std::to_wstring(counter);
     removeTree(path_);
     makeFolders(path_);
 }
@@ -27,19 +28,15 @@ bool makeFolders(const std::wstring& path) {
 
 bool writeFile(const std::wstring& path, const std::string& bytes) {
     makeFolders(path.substr(0, path.find_last_of(L'\\')));
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    for (size_t done = 0; file && done < bytes.size();) {
-        DWORD written = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
-        if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) || written != chunk) return false;
-        done += written;
-    }
-    return static_cast<bool>(file);
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    const DWORD size = static_cast<DWORD>(bytes.size());
+    return file && WriteFile(file.get(), bytes.data(), size, &written, nullptr) && written == size;
 }
 
 std::string readFile(const std::wstring& path) {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr));
     std::string bytes;
     char buffer[65536];
     DWORD got = 0;
@@ -49,10 +46,12 @@ std::string readFile(const std::wstring& path) {
 
 std::vector<std::wstring> listFolder(const std::wstring& pattern) {
     std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileW(pattern.c_str(), &data));
-    for (bool more = static_cast<bool>(find); more; more = FindNextFileW(find.get(), &data))
-        if (lstrcmpW(data.cFileName, L".") && lstrcmpW(data.cFileName, L"..")) names.push_back(data.cFileName);
+    WIN32_FIND_DATAW found;
+    FindHandle find(FindFirstFileW(pattern.c_str(), &found));
+    for (bool more = static_cast<bool>(find); more; more = FindNextFileW(find.get(), &found)) {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    }
     return names;
 }
 
@@ -61,7 +60,9 @@ void removeTree(const std::wstring& path) {
         const std::wstring child = path + L"\\" + name;
         const DWORD attributes = GetFileAttributesW(child.c_str());
         SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) removeTree(child);
+        const bool folder = attributes & FILE_ATTRIBUTE_DIRECTORY;
+        const bool link = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
+        if (folder && !link) removeTree(child);
         else if (!DeleteFileW(child.c_str())) RemoveDirectoryW(child.c_str());
     }
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -71,16 +72,17 @@ void removeTree(const std::wstring& path) {
 bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string utf8(const std::wstring& text) {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(std::max(length, 0)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), bytes.data(), length, nullptr, nullptr);
+    const int units = static_cast<int>(text.size());
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), units, bytes.data(), length, nullptr, nullptr);
     return bytes;
 }
 
 std::wstring env(const wchar_t* name) {
     std::vector<wchar_t> value(32768, L'\0');
     const DWORD length = GetEnvironmentVariableW(name, value.data(), 32768);
-    return length > 0 && length < 32768 ? std::wstring(value.data(), length) : std::wstring();
+    return std::wstring(value.data(), length < 32768 ? length : 0);
 }
 
 std::wstring fromUnix(const std::wstring& unixPath) {
@@ -91,16 +93,19 @@ std::wstring fromUnix(const std::wstring& unixPath) {
 
 std::string unixPath(const std::wstring& path) {
     using UnixName = char*(CDECL*)(LPCWSTR);
-    const auto toUnix = reinterpret_cast<UnixName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    const FARPROC function = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
+    const auto toUnix = reinterpret_cast<UnixName>(reinterpret_cast<void*>(function));
     char* name = toUnix ? toUnix(path.c_str()) : nullptr;
     if (!name) return std::string();
-    std::string result = name;
+    const std::string result = name;
     HeapFree(GetProcessHeap(), 0, name);
     return result;
 }
 
-std::wstring fixturePath(const std::wstring& name) { return fromUnix(env(L"LUMIVEX_SOURCE") + L"/tests/fixtures/steam/" + name); }
+std::wstring fixturePath(const std::wstring& name) {
+    return fromUnix(env(L"LUMIVEX_SOURCE") + L"/tests/fixtures/steam/" + name);
+}
+
 std::wstring buildPath(const std::wstring& relative) { return fromUnix(env(L"LUMIVEX_BUILD")) + L"\\" + relative; }
 
 bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
@@ -117,82 +122,68 @@ bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     return true;
 }
 
-namespace {
-std::wstring parentKey(const std::wstring& key) {
-    const size_t cut = key.find_last_of(L'\\');
-    return cut == std::wstring::npos ? std::wstring() : key.substr(0, cut);
-}
-bool keyExists(HKEY hive, const std::wstring& key, REGSAM view) {
-    RegistryKey opened;
-    return RegOpenKeyExW(hive, key.c_str(), 0, KEY_READ | view, opened.out()) == ERROR_SUCCESS;
-}
-}  // namespace
-
 RegistryValue::RegistryValue(HKEY hive, const std::wstring& subKey, const std::wstring& name, REGSAM view)
     : hive_(hive), subKey_(subKey), name_(name), view_(view) {
     RegistryKey key;
-    if (RegOpenKeyExW(hive, subKey.c_str(), 0, KEY_QUERY_VALUE | view, key.out()) == ERROR_SUCCESS) {
-        DWORD size = 0;
-        if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &oldType_, nullptr, &size) == ERROR_SUCCESS) {
-            oldData_.resize(size);
-            existed_ = RegQueryValueExW(key.get(), name.c_str(), nullptr, &oldType_, oldData_.data(), &size) ==
-                       ERROR_SUCCESS;
-        }
-        return;
-    }
-    // The topmost missing key goes again with everything below it.
-    createdKey_ = subKey;
-    while (!parentKey(createdKey_).empty() && !keyExists(hive, parentKey(createdKey_), view))
-        createdKey_ = parentKey(createdKey_);
+    if (RegOpenKeyExW(hive, subKey.c_str(), 0, KEY_QUERY_VALUE | view, key.out()) != ERROR_SUCCESS) return;
+    DWORD size = 0;
+    if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &oldType_, nullptr, &size) != ERROR_SUCCESS) return;
+    oldData_.resize(size);
+    const LSTATUS read = RegQueryValueExW(key.get(), name.c_str(), nullptr, &oldType_, oldData_.data(), &size);
+    existed_ = read == ERROR_SUCCESS;
 }
 
 RegistryValue::~RegistryValue() {
     RegistryKey key;
     if (kept_) return;
-    if (!createdKey_.empty()) {
-        const std::wstring parent = parentKey(createdKey_);
-        if (parent.empty()) RegDeleteTreeW(hive_, createdKey_.c_str());
-        else if (RegOpenKeyExW(hive_, parent.c_str(), 0, KEY_ALL_ACCESS | view_, key.out()) == ERROR_SUCCESS)
-            RegDeleteTreeW(key.get(), createdKey_.substr(parent.size() + 1).c_str());
-    } else if (RegOpenKeyExW(hive_, subKey_.c_str(), 0, KEY_SET_VALUE | view_, key.out()) == ERROR_SUCCESS) {
-        if (existed_) RegSetValueExW(key.get(), name_.c_str(), 0, oldType_, oldData_.data(), DWORD(oldData_.size()));
-        else RegDeleteValueW(key.get(), name_.c_str());
-    }
+    if (RegOpenKeyExW(hive_, subKey_.c_str(), 0, KEY_SET_VALUE | view_, key.out()) != ERROR_SUCCESS) return;
+    const DWORD size = static_cast<DWORD>(oldData_.size());
+    if (existed_) RegSetValueExW(key.get(), name_.c_str(), 0, oldType_, oldData_.data(), size);
+    else RegDeleteValueW(key.get(), name_.c_str());
 }
 
 bool RegistryValue::set(DWORD type, const void* data, DWORD bytes) {
     RegistryKey key;
-    return RegCreateKeyExW(hive_, subKey_.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view_, nullptr, key.out(), nullptr) ==
-               ERROR_SUCCESS &&
-           RegSetValueExW(key.get(), name_.c_str(), 0, type, static_cast<const BYTE*>(data), bytes) == ERROR_SUCCESS;
+    const REGSAM access = KEY_SET_VALUE | view_;
+    if (RegCreateKeyExW(hive_, subKey_.c_str(), 0, nullptr, 0, access, nullptr, key.out(), nullptr)) return false;
+    const BYTE* value = static_cast<const BYTE*>(data);
+    return RegSetValueExW(key.get(), name_.c_str(), 0, type, value, bytes) == ERROR_SUCCESS;
 }
 
 bool RegistryValue::setString(const std::wstring& text, DWORD type) {
     return set(type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
-EnvironmentVariable::EnvironmentVariable(const std::wstring& name, const std::wstring& value, bool remove)
+EnvironmentVariable::EnvironmentVariable(const std::wstring& name, const std::wstring& value)
     : name_(name), old_(env(name.c_str())) {
     existed_ = GetEnvironmentVariableW(name.c_str(), nullptr, 0) > 0;
-    SetEnvironmentVariableW(name.c_str(), remove ? nullptr : value.c_str());
+    SetEnvironmentVariableW(name.c_str(), value.c_str());
 }
 
-EnvironmentVariable::~EnvironmentVariable() { SetEnvironmentVariableW(name_.c_str(), existed_ ? old_.c_str() : nullptr); }
+EnvironmentVariable::~EnvironmentVariable() {
+    SetEnvironmentVariableW(name_.c_str(), existed_ ? old_.c_str() : nullptr);
+}
 
 namespace {
 // Wine's own extension of the mount manager (include/ddk/mountmgr.h in Wine 8).
 struct WineUnixDrive {
-    ULONG size, type, fsType;
+    ULONG size;
+    ULONG type;
+    ULONG fsType;
     DWORD serial;
     ULONGLONG unixDevice;
     WCHAR letter;
-    USHORT mountPointOffset, deviceOffset, labelOffset;
+    USHORT mountPointOffset;
+    USHORT deviceOffset;
+    USHORT labelOffset;
 };
 constexpr DWORD kDefineUnixDrive = CTL_CODE(0x6d, 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
 
+// An empty mount point removes the drive.
 bool defineUnixDrive(wchar_t letter, const std::string& mountPoint, UINT type) {
-    FileHandle manager(CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    const DWORD access = GENERIC_READ | GENERIC_WRITE;
+    const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    FileHandle manager(CreateFileW(L"\\\\.\\MountPointManager", access, sharing, nullptr, OPEN_EXISTING, 0, nullptr));
     std::vector<char> buffer(sizeof(WineUnixDrive) + mountPoint.size() + 1, '\0');
     auto* drive = reinterpret_cast<WineUnixDrive*>(buffer.data());
     drive->size = static_cast<ULONG>(buffer.size());
@@ -202,20 +193,18 @@ bool defineUnixDrive(wchar_t letter, const std::string& mountPoint, UINT type) {
         std::memcpy(buffer.data() + sizeof(WineUnixDrive), mountPoint.c_str(), mountPoint.size() + 1);
         drive->mountPointOffset = sizeof(WineUnixDrive);
     }
+    const DWORD size = static_cast<DWORD>(buffer.size());
     DWORD returned = 0;
-    return manager && DeviceIoControl(manager.get(), kDefineUnixDrive, buffer.data(), DWORD(buffer.size()), nullptr, 0,
-                                      &returned, nullptr);
+    return manager && DeviceIoControl(manager.get(), kDefineUnixDrive, buffer.data(), size, nullptr, 0, &returned, nullptr);
 }
 }  // namespace
 
 MountedDrive::MountedDrive(const std::wstring& folder, UINT driveType) {
     const std::string target = unixPath(folder);
     const DWORD used = GetLogicalDrives();
-    for (wchar_t letter = L'Y'; letter >= L'D' && !target.empty(); --letter) {
-        if (used & (1u << (letter - L'A'))) continue;
-        if (defineUnixDrive(letter, target, driveType)) letter_ = letter;
-        return;
-    }
+    wchar_t letter = L'Y';
+    while (letter >= L'D' && (used & (1u << (letter - L'A')))) --letter;
+    if (letter >= L'D' && !target.empty() && defineUnixDrive(letter, target, driveType)) letter_ = letter;
 }
 
 // Wine keeps the (then empty) key it made for the drive's type, in a prefix that goes with the run.
@@ -234,8 +223,11 @@ std::wstring makeGameFolder(const std::wstring& library, const std::wstring& ins
 }
 
 std::string manifestText(const std::string& installDir) {
-    return "\"AppState\"\n{\n\t\"appid\"\t\t\"2468020\"\n\t\"name\"\t\t\"Lumivex: Orrendale\"\n\t\"installdir\"\t\t\"" +
-           installDir + "\"\n\t\"StateFlags\"\t\t\"4\"\n}\n";
+    return "\"AppState\"\n{\n"
+           "\t\"appid\"\t\t\"2468020\"\n"
+           "\t\"name\"\t\t\"Lumivex: Orrendale\"\n"
+           "\t\"installdir\"\t\t\"" + installDir + "\"\n"
+           "\t\"StateFlags\"\t\t\"4\"\n}\n";
 }
 
 std::wstring writeManifest(const std::wstring& library, const std::string& installDir, std::uint64_t stamp) {
@@ -246,26 +238,31 @@ std::wstring writeManifest(const std::wstring& library, const std::string& insta
 }
 
 bool setWriteTime(const std::wstring& path, std::uint64_t fileTime) {
-    FileHandle file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    const FILETIME time{static_cast<DWORD>(fileTime & 0xFFFFFFFFu), static_cast<DWORD>(fileTime >> 32)};
+    const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS;  // folders too
+    FileHandle file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, sharing, nullptr, OPEN_EXISTING, flags, nullptr));
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(fileTime);
+    time.dwHighDateTime = static_cast<DWORD>(fileTime >> 32);
     return file && SetFileTime(file.get(), nullptr, nullptr, &time);
 }
 
 std::string libraryFoldersVdf(const std::vector<std::wstring>& libraries, bool blockFormat) {
     std::string vdf = blockFormat ? "\"libraryfolders\"\n{\n\t\"contentstatsid\"\t\t\"-1234\"\n"
                                   : "\"LibraryFolders\"\n{\n\t\"TimeNextStatsReport\"\t\t\"1\"\n";
-    for (size_t i = 0; i < libraries.size(); ++i) {
+    for (size_t index = 0; index < libraries.size(); ++index) {
         std::string escaped;
-        for (char c : utf8(libraries[i])) {
-            if (c == '\\' || c == '"') escaped += '\\';
-            escaped += c;
+        for (char byte : utf8(libraries[index])) {
+            if (byte == '\\' || byte == '"') escaped += '\\';
+            escaped += byte;
         }
-        if (blockFormat)
-            vdf += "\t\"" + std::to_string(i) + "\"\n\t{\n\t\t\"path\"\t\t\"" + escaped +
-                   "\"\n\t\t\"apps\"\n\t\t{\n\t\t\t\"2468020\"\t\t\"123456\"\n\t\t}\n\t}\n";
-        else
-            vdf += "\t\"" + std::to_string(i + 1) + "\"\t\t\"" + escaped + "\"\n";
+        if (blockFormat) {
+            vdf += "\t\"" + std::to_string(index) + "\"\n\t{\n";
+            vdf += "\t\t\"path\"\t\t\"" + escaped + "\"\n";
+            vdf += "\t\t\"apps\"\n\t\t{\n\t\t\t\"2468020\"\t\t\"123456\"\n\t\t}\n\t}\n";
+        } else {
+            vdf += "\t\"" + std::to_string(index + 1) + "\"\t\t\"" + escaped + "\"\n";
+        }
     }
     return vdf + "}\n";
 }
@@ -278,7 +275,8 @@ SteamWorld::SteamWorld(const std::wstring& root, const std::vector<std::wstring>
     for (const std::wstring& library : libraries) {
         writeManifest(library);
         gameFolders.push_back(makeGameFolder(library));
-        CopyFileW(standIn.c_str(), (gameFolderOf(library) + L"\\..\\Lumivex.exe").c_str(), FALSE);
+        const std::wstring game = gameFolderOf(library) + L"\\..\\Lumivex.exe";
+        CopyFileW(standIn.c_str(), game.c_str(), FALSE);
     }
 }
 
@@ -288,7 +286,8 @@ thread_local BoxWatcher* activeWatcher = nullptr;
 LRESULT CALLBACK watchBoxes(int code, WPARAM wParam, LPARAM lParam) {
     HWND box = reinterpret_cast<HWND>(wParam);
     wchar_t className[16] = {};
-    if (code == HCBT_ACTIVATE && activeWatcher && GetClassNameW(box, className, 16) && !lstrcmpW(className, L"#32770")) {
+    GetClassNameW(box, className, 16);
+    if (code == HCBT_ACTIVATE && activeWatcher && std::wstring(className) == L"#32770") {
         activeWatcher->boxes.push_back(readBox(box));
         answerBox(box, activeWatcher->answer);
     }
@@ -297,7 +296,8 @@ LRESULT CALLBACK watchBoxes(int code, WPARAM wParam, LPARAM lParam) {
 
 std::wstring windowText(HWND hwnd) {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(hwnd, text.data(), int(text.size()))));
+    const int length = GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<size_t>(length));
     return text;
 }
 }  // namespace
@@ -313,19 +313,26 @@ BoxWatcher::~BoxWatcher() {
 }
 
 SeenBox readBox(HWND box) {
-    SeenBox seen{windowText(box), windowText(GetDlgItem(box, 0xFFFF)), MB_OK};
+    SeenBox seen;
+    seen.caption = windowText(box);
+    seen.text = windowText(GetDlgItem(box, 0xFFFF));
+    seen.style = MB_OK;
     if (GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO)) {
         seen.style = MB_YESNO;
-        const LRESULT def = SendMessageW(box, DM_GETDEFID, 0, 0);
-        if (HIWORD(def) == DC_HASDEFID && LOWORD(def) == IDNO) seen.style |= MB_DEFBUTTON2;
+        const LRESULT defaultButton = SendMessageW(box, DM_GETDEFID, 0, 0);
+        if (HIWORD(defaultButton) == DC_HASDEFID && LOWORD(defaultButton) == IDNO) seen.style |= MB_DEFBUTTON2;
     }
     // The icon control is 0x14 in Windows' message box and stc1 (0x440) in Wine's.
     HWND iconControl = GetDlgItem(box, 0x14) ? GetDlgItem(box, 0x14) : GetDlgItem(box, 0x440);
     const HICON shown = reinterpret_cast<HICON>(SendMessageW(iconControl, STM_GETICON, 0, 0));
-    const std::pair<LPCWSTR, UINT> icons[] = {{IDI_WARNING, MB_ICONWARNING}, {IDI_ERROR, MB_ICONERROR},
-                                              {IDI_QUESTION, MB_ICONQUESTION}, {IDI_INFORMATION, MB_ICONINFORMATION}};
-    for (const auto& [id, style] : icons)
-        if (shown && shown == LoadIconW(nullptr, id)) seen.style |= style;
+    const std::pair<LPCWSTR, UINT> icons[] = {
+        {IDI_WARNING, MB_ICONWARNING},
+        {IDI_ERROR, MB_ICONERROR},
+        {IDI_QUESTION, MB_ICONQUESTION},
+        {IDI_INFORMATION, MB_ICONINFORMATION},
+    };
+    for (const auto& [icon, style] : icons)
+        if (shown && shown == LoadIconW(nullptr, icon)) seen.style |= style;
     return seen;
 }
 
@@ -337,8 +344,8 @@ Installer::Installer(const std::wstring& folder, const std::wstring& arguments, 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(copy.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                        &started))
+    const wchar_t* where = folder.c_str();
+    if (!CreateProcessW(copy.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, where, &startup, &started))
         return;
     ThreadHandle thread(started.hThread);
     process_.reset(started.hProcess);
@@ -354,15 +361,18 @@ Installer::~Installer() {
 
 HWND Installer::window(const wchar_t* className, DWORD timeoutMs) const {
     HWND found = nullptr;
-    pumpUntil([&] {
-        for (HWND w = FindWindowExW(nullptr, nullptr, className, nullptr); w && !found;
-             w = FindWindowExW(nullptr, w, className, nullptr)) {
+    const auto findOne = [&] {
+        HWND candidate = FindWindowExW(nullptr, nullptr, className, nullptr);
+        while (candidate && !found) {
             DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner == id_ && IsWindowVisible(w)) found = w;
+            GetWindowThreadProcessId(candidate, &owner);
+            if (owner == id_ && IsWindowVisible(candidate)) found = candidate;
+            candidate = FindWindowExW(nullptr, candidate, className, nullptr);
         }
-        return found || WaitForSingleObject(process_.get(), 0) != WAIT_TIMEOUT;  // no window after the end
-    }, timeoutMs);
+        const bool ended = WaitForSingleObject(process_.get(), 0) != WAIT_TIMEOUT;
+        return found || ended;  // no window after the end
+    };
+    pumpUntil(findOne, timeoutMs);
     return found;
 }
 
@@ -376,10 +386,12 @@ std::pair<std::wstring, std::wstring> standInRecord(const std::wstring& exe, DWO
     const std::wstring record = exe + L".record";
     if (!pumpUntil([&] { return exists(record); }, timeoutMs)) return {};
     const std::string bytes = readFile(record);
+    const int size = static_cast<int>(bytes.size());
     std::wstring text(bytes.size(), L'\0');
-    text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), text.data(), int(text.size())));
-    const size_t cut = text.find(L'\n');
-    return {text.substr(0, cut), text.substr(cut + 1, text.find(L'\n', cut + 1) - cut - 1)};
+    text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, text.data(), size));
+    const size_t firstEnd = text.find(L'\n');
+    const size_t secondEnd = text.find(L'\n', firstEnd + 1);
+    return {text.substr(0, firstEnd), text.substr(firstEnd + 1, secondEnd - firstEnd - 1)};
 }
 
 void clickAt(HWND hwnd, POINT at) {
@@ -390,14 +402,19 @@ void clickAt(HWND hwnd, POINT at) {
 }
 
 POINT pointIn(const LayoutRect& rect, float scale, float across) {
-    return POINT{LONG((rect.left + rect.width * across) * scale), LONG((rect.top + rect.height / 2) * scale)};
+    const float x = (rect.left + rect.width * across) * scale;
+    const float y = (rect.top + rect.height / 2) * scale;
+    return POINT{static_cast<LONG>(x), static_cast<LONG>(y)};
 }
 
 POINT pointOf(HWND hwnd, InstallerState state, LayoutRect MainLayout::*rect, float across, int dpi) {
     RECT client{};
     GetClientRect(hwnd, &client);
-    const float scale = scaleFor(float(client.right), float(client.bottom), float(dpi));
-    return pointIn(computeLayout(client.right / scale, client.bottom / scale, state).*rect, scale, across);
+    const float width = static_cast<float>(client.right);
+    const float height = static_cast<float>(client.bottom);
+    const float scale = scaleFor(width, height, static_cast<float>(dpi));
+    const MainLayout layout = computeLayout(width / scale, height / scale, state);
+    return pointIn(layout.*rect, scale, across);
 }
 
 void pressKey(HWND hwnd, WPARAM virtualKey) {
@@ -411,14 +428,17 @@ std::uint32_t screenPixel(HWND hwnd, int x, int y) {
     POINT at{x, y};
     ClientToScreen(hwnd, &at);
     const HDC screen = GetDC(nullptr);
-    const COLORREF c = GetPixel(screen, at.x, at.y);
+    const COLORREF colour = GetPixel(screen, at.x, at.y);
     ReleaseDC(nullptr, screen);
-    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+    return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
 }
 
 bool closeTo(std::uint32_t rgb, std::uint32_t expected, int tolerance) {
-    for (int shift : {0, 8, 16})
-        if (std::abs(int((rgb >> shift) & 0xFF) - int((expected >> shift) & 0xFF)) > tolerance) return false;
+    for (int shift : {0, 8, 16}) {
+        const int channel = static_cast<int>((rgb >> shift) & 0xFF);
+        const int wanted = static_cast<int>((expected >> shift) & 0xFF);
+        if (std::abs(channel - wanted) > tolerance) return false;
+    }
     return true;
 }
 

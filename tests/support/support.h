@@ -45,14 +45,14 @@ std::string utf8(const std::wstring& text);
 std::wstring env(const wchar_t* name);  // empty when unset
 // A Linux path (LUMIVEX_SOURCE, LUMIVEX_BUILD, ...) as Wine's Z: path with backslashes.
 std::wstring fromUnix(const std::wstring& unixPath);
-std::string unixPath(const std::wstring& path);  // Wine's Unix name of a Windows path, or empty
+std::string unixPath(const std::wstring& path);      // Wine's Unix name of a Windows path, or empty
 std::wstring fixturePath(const std::wstring& name);  // tests/fixtures/steam/<name>
 std::wstring buildPath(const std::wstring& relative);  // <build dir>\<relative>
 
 // Pumps this thread's messages until done() holds; false when the time runs out first.
 bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 30000);
 
-// Sets one registry value; puts back the old value or its absence (and the keys it made) when it goes.
+// Sets one registry value; puts back the old value, or deletes the value when there was none.
 class RegistryValue : Pinned {
 public:
     RegistryValue(HKEY hive, const std::wstring& subKey, const std::wstring& name, REGSAM view = 0);
@@ -61,22 +61,24 @@ public:
     bool setString(const std::wstring& text, DWORD type = REG_SZ);  // with its terminator
     void keep() { kept_ = true; }  // the value stays when the owner goes
 private:
-    bool kept_ = false;
     HKEY hive_;
-    std::wstring subKey_, name_, createdKey_;
+    std::wstring subKey_;
+    std::wstring name_;
     REGSAM view_;
+    bool kept_ = false;
     bool existed_ = false;
     DWORD oldType_ = 0;
     std::vector<BYTE> oldData_;
 };
 
-// Sets (or with remove, unsets) one environment variable of this process and restores it.
+// Sets one environment variable of this process and puts the old value (or its absence) back.
 class EnvironmentVariable : Pinned {
 public:
-    EnvironmentVariable(const std::wstring& name, const std::wstring& value, bool remove = false);
+    EnvironmentVariable(const std::wstring& name, const std::wstring& value);
     ~EnvironmentVariable();
 private:
-    std::wstring name_, old_;
+    std::wstring name_;
+    std::wstring old_;
     bool existed_ = false;
 };
 
@@ -93,11 +95,14 @@ private:
 };
 
 // <library>\steamapps\common\<installDir>\game
-std::wstring gameFolderOf(const std::wstring& library, const std::wstring& installDir = L"Lumivex Orrendale");
+std::wstring gameFolderOf(const std::wstring& library,
+                          const std::wstring& installDir = L"Lumivex Orrendale");
 // Makes the game folder with one original archive and returns it.
-std::wstring makeGameFolder(const std::wstring& library, const std::wstring& installDir = L"Lumivex Orrendale");
+std::wstring makeGameFolder(const std::wstring& library,
+                            const std::wstring& installDir = L"Lumivex Orrendale");
 // The game's app manifest in the library; a stamp other than 0 becomes its write time.
-std::wstring writeManifest(const std::wstring& library, const std::string& installDir = "Lumivex Orrendale",
+std::wstring writeManifest(const std::wstring& library,
+                           const std::string& installDir = "Lumivex Orrendale",
                            std::uint64_t stamp = 0);
 std::string manifestText(const std::string& installDir);
 bool setWriteTime(const std::wstring& path, std::uint64_t fileTime);
@@ -118,7 +123,8 @@ private:
 };
 
 struct SeenBox {
-    std::wstring caption, text;
+    std::wstring caption;
+    std::wstring text;
     UINT style = 0;  // MB_OK or MB_YESNO, the icon, MB_DEFBUTTON2 when No is the default
 };
 
@@ -153,22 +159,26 @@ private:
     DWORD id_ = 0;
 };
 
-// The command line and the working folder stand_in.exe (copied to `exe`) recorded, waited for; empty
-// when it did not run in time.
+// The command line and the working folder stand_in.exe (copied to `exe`) recorded, waited for;
+// empty when it did not run in time.
 std::pair<std::wstring, std::wstring> standInRecord(const std::wstring& exe, DWORD timeoutMs = 20000);
 
-// The installer window's button rectangles, in ButtonId order from LangSimplified (1) to OpenAppFolder (11).
+// The installer window's button rectangles, in ButtonId order from LangSimplified (1) to
+// OpenAppFolder (11).
 constexpr LayoutRect MainLayout::*kButtonRects[] = {
     &MainLayout::langSimplifiedButton, &MainLayout::langTraditionalButton, &MainLayout::langEnglishButton,
-    &MainLayout::musicButton, &MainLayout::chooseFolderButton, &MainLayout::detectAgainButton, &MainLayout::prevButton,
-    &MainLayout::nextButton, &MainLayout::primaryButton, &MainLayout::closeButton, &MainLayout::openAppFolderButton};
+    &MainLayout::musicButton, &MainLayout::chooseFolderButton, &MainLayout::detectAgainButton,
+    &MainLayout::prevButton, &MainLayout::nextButton, &MainLayout::primaryButton,
+    &MainLayout::closeButton, &MainLayout::openAppFolderButton,
+};
 
 // Input as the window receives it from the mouse and keyboard.
 void clickAt(HWND hwnd, POINT at);
 // The point `across` of the way through a layout rectangle, at its middle height, in client pixels.
 POINT pointIn(const LayoutRect& rect, float scale, float across = .5f);
-// The same for a rectangle of the installer window's layout in a state, at its client size and a DPI.
-POINT pointOf(HWND hwnd, InstallerState state, LayoutRect MainLayout::*rect, float across = .5f, int dpi = 96);
+// The same for a rectangle of the installer window's layout in a state, at its client size and DPI.
+POINT pointOf(HWND hwnd, InstallerState state, LayoutRect MainLayout::*rect, float across = .5f,
+              int dpi = 96);
 void pressKey(HWND hwnd, WPARAM virtualKey);
 void answerBox(HWND box, int buttonId);
 // The colour (0xRRGGBB) the screen shows at a point of the window's client area.
