@@ -376,31 +376,6 @@ TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
     }
 }
 
-// The window closed during a copy asks first: Yes closes and the copy stops (with no cancel of
-// ours), No goes on copying.
-TEST(CloseDuringCopy, YesStopsTheCopyNoKeepsIt) {
-    for (int answer : {IDYES, IDNO}) {
-        World world(pattern(6 * kChunk, 4));
-        const HWND hwnd = world.record.hwnd;
-        UseStandIn standIn(runAt([hwnd](int n) {
-            if (n == 2) SendMessageW(hwnd, WM_CLOSE, 0, 0);
-        }));
-        support::BoxWatcher boxes(answer);
-        startInstall(world.record);
-        ASSERT_TRUE(support::pumpUntil([&] { return !boxes.boxes.empty(); }));
-        if (answer == IDNO) {
-            ASSERT_TRUE(world.ended());
-        } else {
-            ASSERT_EQ(WaitForSingleObject(world.record.workerThread.get(), kCopyTimeoutMs), WAIT_OBJECT_0);
-        }
-        ASSERT_EQ(boxes.boxes.size(), 1u);
-        EXPECT_EQ(boxes.boxes[0].text, textsFor(1)[TextSlot::confirmCancelExit]);
-        EXPECT_EQ(boxes.boxes[0].style, UINT(MB_YESNO | MB_ICONWARNING));
-        EXPECT_EQ(IsWindow(hwnd) != FALSE, answer == IDNO);
-        world.expectLeft(answer == IDNO ? NewPatch : OldPatch);
-    }
-}
-
 // Replacing patch.rpa is refused (a folder of that name: Windows and Wine both answer 5). Yes to the
 // restart as administrator starts the installer's exe from its folder with the language and the
 // game folder and closes this one; No stays Failed. An installer already running as administrator
