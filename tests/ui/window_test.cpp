@@ -10,15 +10,19 @@
 #include "install/chooser.h"
 #include "support.h"
 #include "ui/accessible.h"
+#include "ui/keyboard_focus.h"
 #include "ui/layout.h"
+#include "ui/screen_items.h"
 #include "ui/palette.h"
 
 const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the folder dialog and the windows' extras
 const GdiplusSession gdiplus;
 
 namespace {
-enum Outcome { Nothing, Installs, Launches, Closes, Cancels, FolderDialog, AsksFirst, Detects, OtherBox };
-constexpr WPARAM kCloseNo = 0, kCloseYes = 1, kCtrl = 0x10000;  // WM_CLOSE instead of a key; Ctrl held
+enum Outcome { Nothing, Installs, Launches, Closes, Cancels, FolderDialog, AsksFirst, Detects, Switches, Steps, OtherBox };
+// WM_CLOSE instead of a key, answered No or Yes; then what is held or done with the key.
+constexpr WPARAM kCloseNo = 0, kCloseYes = 1, kCtrl = 0x10000, kShift = 0x20000;
+constexpr WPARAM kCopyEndsLater = 0x40000, kUnderBox = 0x80000;  // the key was made before the copy ended; a box is open
 
 // A hidden window over a Steam world with the game and, after it, a folder only a new detection drops.
 struct Hidden {
@@ -41,8 +45,13 @@ struct Hidden {
         support::BoxWatcher boxes(key == kCloseYes ? IDYES : IDCANCEL);
         BYTE keys[256] = {};
         keys[VK_CONTROL] = key & kCtrl ? 0x80 : 0;
+        keys[VK_SHIFT] = key & kShift ? 0x80 : 0;
         SetKeyboardState(keys);
-        key > kCloseYes ? SendMessageW(hwnd, WM_KEYDOWN, key & ~kCtrl, 0) : SendMessageW(hwnd, WM_CLOSE, 0, 0);
+        record.copyEnded = key & kCopyEndsLater;
+        record.copyEndedAt = GetTickCount() + 5000;
+        EnableWindow(hwnd, !(key & kUnderBox));
+        const WPARAM virtualKey = key & 0xFFFF;
+        key > kCloseYes ? SendMessageW(hwnd, WM_KEYDOWN, virtualKey, 0) : SendMessageW(hwnd, WM_CLOSE, 0, 0);
         support::pumpUntil([&] { return !record.workerThread; }, 20000);
         const std::wstring launched = support::gameFolderOf(root / L"Steam") + L"\\..\\Lumivex.exe.record";
         if (support::pumpUntil([&] { return support::exists(launched); }, launchWanted ? 20000 : 0)) return Launches;
@@ -53,6 +62,8 @@ struct Hidden {
                    : boxes.boxes[0].text == textsFor(2)[TextSlot::confirmCancelExit] ? AsksFirst
                                                                                        : OtherBox;
         if (support::readFile(world.gameFolders[0] + L"\\patch.rpa") == "the patch") return Installs;
+        if (record.language != 2) return Switches;
+        if (record.selectedIndex != 0) return Steps;
         return record.candidates.back().folder == L"C:\\made-up" ? Nothing : Detects;
     }
 };
@@ -82,20 +93,46 @@ struct Shot {
 };
 }  // namespace
 
-TEST(MainWindowKeys, EachKeyInEachState) {
-    const struct { InstallerState state; WPARAM key; Outcome outcome; } kRows[] = {
-        {Ready, VK_RETURN, Installs},     {Cancelled, VK_RETURN, Installs},   {Failed, VK_RETURN, Installs},
-        {Installing, VK_RETURN, Nothing}, {Complete, VK_RETURN, Launches},    {Ready, VK_ESCAPE, Closes},
-        {Complete, VK_ESCAPE, Closes},    {Cancelled, VK_ESCAPE, Closes},     {Failed, VK_ESCAPE, Closes},
-        {Installing, VK_ESCAPE, Cancels}, {Ready, 'B' | kCtrl, FolderDialog}, {Complete, 'B' | kCtrl, FolderDialog},
-        {Ready, 'B', Nothing},            {Installing, 'B' | kCtrl, Nothing}, {Failed, VK_F5, Detects},
-        {Installing, VK_F5, Detects},     {Installing, kCloseNo, AsksFirst},  {Installing, kCloseYes, Closes},
-        {Ready, kCloseNo, Closes}};
+// Each key in each state with the focus on a button or on none: what it does, where the focus ends
+// (a button the hit test finds at its own rectangle's centre, so one that reacts).
+TEST(MainWindowKeys, EachKeyInEachStateAndFocus) {
+    using B = ButtonId;
+    const struct { InstallerState state; B focus; WPARAM key; Outcome outcome; B focusAfter; } kRows[] = {
+        {Ready, B::None, VK_RETURN, Installs, B::None},        {Failed, B::None, VK_RETURN, Installs, B::None},
+        {Installing, B::None, VK_RETURN, Nothing, B::None},    {Complete, B::None, VK_RETURN, Launches, B::None},
+        {Ready, B::None, VK_ESCAPE, Closes, B::None},          {Complete, B::None, VK_ESCAPE, Closes, B::None},
+        {Installing, B::None, VK_ESCAPE, Cancels, B::None},    {Ready, B::None, 'B' | kCtrl, FolderDialog, B::None},
+        {Ready, B::None, 'B', Nothing, B::None},               {Installing, B::None, 'B' | kCtrl, Nothing, B::None},
+        {Failed, B::None, VK_F5, Detects, B::None},            {Installing, B::None, VK_F5, Detects, B::None},
+        {Installing, B::None, kCloseNo, AsksFirst, B::None},   {Installing, B::None, kCloseYes, Closes, B::None},
+        {Ready, B::None, kCloseNo, Closes, B::None},           {Ready, B::None, VK_TAB, Nothing, B::LangSimplified},
+        {Ready, B::None, VK_TAB | kShift, Nothing, B::Primary}, {Ready, B::Primary, VK_TAB, Nothing, B::LangSimplified},
+        {Installing, B::MusicToggle, VK_TAB, Nothing, B::Primary},
+        {Complete, B::Primary, VK_TAB, Nothing, B::CloseInstaller},
+        {Ready, B::DetectAgain, VK_RETURN, Detects, B::DetectAgain},
+        {Ready, B::Primary, VK_SPACE, Installs, B::Primary},   {Installing, B::Primary, VK_SPACE, Cancels, B::Primary},
+        {Complete, B::Primary, VK_SPACE, Launches, B::Primary},
+        {Complete, B::Primary, VK_SPACE | kCopyEndsLater, Nothing, B::Primary},
+        {Complete, B::CloseInstaller, VK_SPACE, Closes, B::None},
+        {Ready, B::ChooseFolder, VK_SPACE, FolderDialog, B::ChooseFolder},
+        {Ready, B::LangSimplified, VK_SPACE, Switches, B::LangSimplified},
+        {Ready, B::None, VK_SPACE, Nothing, B::None},          {Ready, B::None, VK_RIGHT, Steps, B::None},
+        {Installing, B::None, VK_LEFT, Nothing, B::None},      {Ready, B::NextLocation, VK_F5, Detects, B::Primary},
+        {Complete, B::CloseInstaller, VK_F5, Detects, B::Primary},
+        {Ready, B::None, VK_TAB | kUnderBox, Nothing, B::None}};
     for (const auto& row : kRows) {
         Hidden window(row.state);
         ASSERT_TRUE(window.hwnd);
-        EXPECT_EQ(window.after(row.key, row.outcome == Launches), row.outcome) << "state " << row.state << ", key " << std::hex << row.key;
+        window.record.focusId = row.focus;
+        const std::string at = std::to_string(&row - kRows);
+        EXPECT_EQ(window.after(row.key, row.outcome == Launches), row.outcome) << "row " << at;
         EXPECT_TRUE(row.outcome != Detects || window.record.state == (row.state == Installing ? Installing : Ready));
+        if (!IsWindow(window.hwnd)) continue;
+        EXPECT_EQ(window.record.focusId, row.focusAfter) << "row " << at;
+        if (row.focusAfter == B::None) continue;
+        const auto rect = support::kButtonRects[int(row.focusAfter) - 1];
+        const POINT centre = support::pointOf(window.hwnd, window.record.state, rect);
+        EXPECT_EQ(hitTestClientPoint(window.record, centre.x, centre.y), row.focusAfter) << "row " << at;
     }
 }
 
@@ -108,6 +145,12 @@ TEST(HitTest, EachButtonReactsInsideItsRectangleOnlyInItsStates) {
         {Installing, false, 1, "11110000101"}, {Complete, false, 1, "11111100111"}, {Failed, true, 0, "11111100000"}};
     for (const auto& row : kRows) {
         const MainWindow w = screen(row.state, row.patch, row.folders);
+        for (const ScreenItem& item : mainScreenItems(w, 920, 620, 96)) {  // what readers are told of each button
+            const bool reacts = item.role == ROLE_SYSTEM_PUSHBUTTON && buttonActive(w, ButtonId(item.key));
+            const LONG told = item.role == ROLE_SYSTEM_PUSHBUTTON ? STATE_SYSTEM_UNAVAILABLE : 0;
+            EXPECT_EQ(item.state & (STATE_SYSTEM_UNAVAILABLE | STATE_SYSTEM_FOCUSABLE), reacts ? STATE_SYSTEM_FOCUSABLE : told)
+                << row.state << " item " << item.key;
+        }
         for (const auto& [cw, ch] : {std::pair{920.f, 620.f}, {1160.f, 700.f}}) {
             for (int b = 0; b < 11; ++b) {
                 const ButtonId id = ButtonId(b + 1), want = row.reacts[b] == '1' ? id : ButtonId::None;
@@ -124,9 +167,16 @@ TEST(HitTest, EachButtonReactsInsideItsRectangleOnlyInItsStates) {
 }
 
 TEST(LanguageWindow, KeysAndButtonsPickTheirLanguage) {
-    const std::pair<WPARAM, int> keys[] = {{VK_ESCAPE, -1}, {'1', 0}, {'C', 0}, {'2', 1}, {'T', 1}, {'3', 2},
-                                           {'E', 2}, {VK_RETURN, -2}, {VK_SPACE, -2}, {'A', -2}, {VK_NUMPAD1, -2}};
-    for (const auto& [key, language] : keys) EXPECT_EQ(languageForKey(key), language) << key;
+    const struct { int focus; WPARAM key; int focusAfter; int language; } kKeys[] = {
+        {-1, VK_ESCAPE, -1, -1}, {-1, '1', -1, 0},      {-1, 'C', -1, 0},      {-1, '2', -1, 1},
+        {-1, 'T', -1, 1},        {-1, '3', -1, 2},      {2, 'E', 2, 2},        {-1, VK_RETURN, -1, -2},
+        {-1, VK_SPACE, -1, -2},  {-1, 'A', -1, -2},     {-1, VK_NUMPAD1, -1, -2}, {-1, VK_TAB, 0, -2},
+        {-1, VK_LEFT, 2, -2},    {2, VK_RIGHT, 0, -2},  {0, VK_TAB | kShift, 2, -2}, {1, VK_SPACE, 1, 1},
+        {2, VK_RETURN, 2, 2},    {0, VK_ESCAPE, 0, -1}};
+    for (const auto& row : kKeys) {
+        const LanguageKey effect = languageWindowKey(row.focus, row.key & 0xFFFF, row.key & kShift);
+        EXPECT_EQ(std::pair(effect.focus, effect.pick), std::pair(row.focusAfter, row.language)) << (&row - kKeys);
+    }
     for (int k = 0; k < 3; ++k) {  // the centre and the edges belong to the button, what lies beside it does not
         const LayoutRect r = languageButtonRect(k);
         for (const auto& [x, y, button] : {std::tuple{r.left + r.width / 2, r.top + r.height / 2, k}, {r.left, r.top, k},
@@ -169,6 +219,15 @@ TEST(Paint, ColoursAtLayoutPoints) {
         {Complete, true, 0, &MainLayout::progressBar, .98f, kAccent, true}};
     for (const auto& [width, height, dpi] : {std::tuple{920, 620, 96u}, {1740, 1050, 144u}}) {
         const float scale = scaleFor(float(width), float(height), float(dpi));
+        // The focus ring 3 units left of the focused button at its middle height; none before a key moved the focus.
+        for (const ButtonId focus : {ButtonId::Primary, ButtonId::LangEnglish, ButtonId::None}) {
+            MainWindow w = screen(Ready, true, 1);
+            w.focusId = focus;
+            const int button = focus == ButtonId::None ? int(ButtonId::Primary) : int(focus);
+            const LayoutRect r = computeLayout(width / scale, height / scale, Ready).*support::kButtonRects[button - 1];
+            const std::uint32_t seen = Shot(w, width, height, dpi).at((r.left - 3) * scale, (r.top + r.height / 2) * scale);
+            EXPECT_EQ(support::closeTo(seen, kFocusRing & 0xFFFFFF, 8), focus != ButtonId::None) << std::hex << seen;
+        }
         for (const auto& p : kPoints) {
             MainWindow w = screen(p.state, p.patch, 1);
             w.progressPerMille = p.perMille;
@@ -203,15 +262,17 @@ TEST(Paint, KeptPictureMatchesAFreshRender) {
 // progress only when its turn has come (until then the reader keeps the old value), and the end of a
 // copy as an alert.
 TEST(Announce, ReadersHearWhatChangedAndTheProgressWaitsItsTurn) {
-    ScreenItem status, bar, moved, ended;
+    ScreenItem status, bar, moved, ended, focused;
     status.key = 1, status.name = L"Installing", bar.key = 2, bar.role = ROLE_SYSTEM_PROGRESSBAR, bar.value = L"40%";
     moved = bar, ended = status, moved.value = L"41%", ended.name = L"Installation complete", ended.announce = true;
+    focused = status, focused.state = STATE_SYSTEM_FOCUSED;
     const struct { ScreenItems told, now; bool due; std::vector<DWORD> events; const wchar_t* value; } rows[] = {
         {{status, bar}, {status, bar}, true, {}, L"40%"},
         {{status, bar}, {status, moved}, false, {}, L"40%"},
         {{status, bar}, {status, moved}, true, {EVENT_OBJECT_VALUECHANGE}, L"41%"},
         {{status, bar}, {ended}, true, {EVENT_OBJECT_REORDER, EVENT_OBJECT_NAMECHANGE, EVENT_SYSTEM_ALERT}, nullptr},
         {{ended}, {ended}, true, {}, nullptr},
+        {{status, bar}, {focused, bar}, false, {EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_FOCUS}, L"40%"},
     };
     for (const auto& r : rows) {
         const Announcement said = announceChanges(r.told, r.now, r.due);
