@@ -38,13 +38,36 @@ std::vector<std::wstring> heard(HWND hwnd, ComPtr<IAccessible>* keep = nullptr) 
 bool hears(HWND hwnd, const std::wstring& name) {
     return support::pumpUntil([&] { const auto names = heard(hwnd); return std::count(names.begin(), names.end(), name) > 0; });
 }
-// Presses the button of that name as a screen reader does.
-bool press(HWND hwnd, const std::wstring& name) {
+// Presses the button of that name as a screen reader does, telling the state it reported first.
+bool press(HWND hwnd, const std::wstring& name, LONG* state = nullptr) {
     ComPtr<IAccessible> client;
     const auto names = heard(hwnd, &client);
-    VARIANT child{};
+    VARIANT child{}, told{};
     child.vt = VT_I4, child.lVal = LONG(std::find(names.begin(), names.end(), L"button:" + name) - names.begin()) + 1;
-    return child.lVal <= LONG(names.size()) && client->accDoDefaultAction(child) == S_OK;
+    if (child.lVal > LONG(names.size())) return false;
+    client->get_accState(child, &told);
+    if (state) *state = told.lVal;
+    return client->accDoDefaultAction(child) == S_OK;
+}
+// The name of what a screen reader finds focused (it must say it is focusable and focused), and its
+// place's left edge on the screen.
+std::wstring focused(HWND hwnd, LONG* left = nullptr) {
+    ComPtr<IAccessible> client;
+    VARIANT child{}, state{};
+    BSTR name = nullptr;
+    LONG top = 0, width = 0, height = 0, x = 0;
+    if (AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, __uuidof(IAccessible), client.outVoid()) ||
+        client->get_accFocus(&child) != S_OK || client->get_accState(child, &state) || client->get_accName(child, &name))
+        return L"?";
+    const std::wstring said = name ? name : L"";
+    SysFreeString(name);
+    client->accLocation(&x, &top, &width, &height, child);
+    if (left) *left = x;
+    const LONG focus = STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED;
+    return (state.lVal & focus) == focus ? said : L"unfocused " + said;
+}
+bool focusOn(HWND hwnd, const std::wstring& name, LONG* left = nullptr) {
+    return support::pumpUntil([&] { return focused(hwnd, left) == name; }, 10000);
 }
 
 std::wstring title(HWND hwnd) {
@@ -109,12 +132,15 @@ TEST(RealWindows, StartSizedAndCentredAtEachDpiThenKeysAndClicks) {
     }
 }
 
-// First start: the language window heard as its heading and buttons, English by a click; the screen
-// heard in each language (pills pressed by default action); a click installs the patch byte for
-// byte; "Launch game" starts Lumivex.exe in the game's folder and the installer ends with 0.
-TEST(RealJourney, FirstStartInstallAndLaunch) {
+// First start by the keyboard alone, followed as a screen reader follows it: the language window heard
+// as its heading and buttons, English picked with Left and Space (the ring drawn only then); in the
+// installer window Tab reaches the first pill (Space: Simplified Chinese) and the mute button (Space:
+// muted), Right selects the second library, Tab reaches "Install patch", whose place readers get in
+// screen coordinates; Space installs the patch byte for byte there and, the focus kept on the main
+// button, launches the game in that library; the installer ends with 0.
+TEST(RealJourney, FirstStartByKeyboardInstallAndLaunch) {
     support::ScratchFolder root(L"journey");
-    const support::SteamWorld world(root / L"Steam", {root / L"Steam"});
+    const support::SteamWorld world(root / L"Steam", {root / L"Steam", root / L"Library"});
     std::string patch(3 << 20, '\0');
     for (size_t i = 0; i < patch.size(); ++i) patch[i] = char((i * 2654435761u) >> 13);
     ASSERT_TRUE(support::writeFile(root / L"Download\\patch.rpa", patch));
@@ -123,34 +149,52 @@ TEST(RealJourney, FirstStartInstallAndLaunch) {
     ASSERT_TRUE(chooser);
     EXPECT_EQ(heard(chooser), (std::vector<std::wstring>{kLanguageSelectHeading, L"button:" + std::wstring(languageLabels[0]),
                                L"button:" + std::wstring(languageLabels[1]), L"button:" + std::wstring(languageLabels[2])}));
-    support::clickAt(chooser, support::pointIn(languageButtonRect(2), 1.0f));
+    const LayoutRect english = languageButtonRect(2);
+    const POINT ring{LONG(english.left - 3), LONG(english.top + english.height / 2)};
+    EXPECT_FALSE(support::closeTo(support::screenPixel(chooser, ring.x, ring.y), palette::kFocusRing & 0xFFFFFF));
+    support::pressKey(chooser, VK_LEFT);
+    EXPECT_TRUE(focusOn(chooser, languageLabels[2]));
+    EXPECT_TRUE(shows(chooser, ring, palette::kFocusRing));
+    support::pressKey(chooser, VK_SPACE);
     const HWND main = installer.window(kMainWindowClass);
-    ASSERT_TRUE(main);
-    for (LanguageId language : {0, 1, 2}) {
-        const LocalizedText& text = textsFor(language);
-        ASSERT_TRUE(press(main, kPillLabels[language])) << language;
-        for (const wchar_t* name : {text[TextSlot::readyToInstall], text[TextSlot::steamDetected]})
-            EXPECT_TRUE(hears(main, name)) << language;
-        for (const wchar_t* button : {text[TextSlot::chooseFolder], text[TextSlot::detectAgain], text[TextSlot::installPatch],
-                                          kPillLabels[0], kPillLabels[1], kPillLabels[2], buttonWordsFor(language).mute})
-            EXPECT_TRUE(hears(main, std::wstring(L"button:") + button)) << language;
-        EXPECT_EQ(title(main), text[TextSlot::windowTitle]);
+    ASSERT_TRUE(main && focusOn(main, textsFor(2)[TextSlot::windowTitle]));
+    const std::vector<std::wstring> shown = heard(main);
+    const bool steamFirst = std::count(shown.begin(), shown.end(), world.gameFolders[0]) > 0;
+    const std::wstring first = world.gameFolders[steamFirst ? 0 : 1], second = world.gameFolders[steamFirst ? 1 : 0];
+    const LocalizedText& text = textsFor(0);
+    const struct { std::vector<WPARAM> keys; std::wstring focus; std::wstring heard; } kSteps[] = {
+        {{VK_TAB}, kPillLabels[0], textsFor(2)[TextSlot::readyToInstall]},
+        {{VK_SPACE}, kPillLabels[0], text[TextSlot::readyToInstall]},
+        {{VK_TAB, VK_TAB, VK_TAB}, buttonWordsFor(0).mute, L"button:" + std::wstring(kPillLabels[0])},
+        {{VK_SPACE}, buttonWordsFor(0).unmute, L"button:" + std::wstring(buttonWordsFor(0).unmute)},
+        {{VK_RIGHT}, buttonWordsFor(0).unmute, second},
+        {{VK_TAB, VK_TAB, VK_TAB, VK_TAB, VK_TAB}, text[TextSlot::installPatch], text[TextSlot::steamDetected]}};
+    for (const auto& step : kSteps) {
+        for (WPARAM key : step.keys) support::pressKey(main, key);
+        EXPECT_TRUE(focusOn(main, step.focus)) << support::utf8(step.focus) << " not " << support::utf8(focused(main));
+        EXPECT_TRUE(hears(main, step.heard)) << support::utf8(step.heard);
     }
-    EXPECT_TRUE(shows(main, support::pointOf(main, Ready, &MainLayout::langEnglishButton, .1f), palette::kPillSelected));
-    EXPECT_TRUE(shows(main, support::pointOf(main, Ready, &MainLayout::patchDot), palette::kPatchFoundDot));
-    support::clickAt(main, support::pointOf(main, Ready, &MainLayout::primaryButton));
-    ASSERT_TRUE(hears(main, L"button:" + std::wstring(textsFor(2)[TextSlot::launchGame])));
-    EXPECT_TRUE(support::readFile(world.gameFolders[0] + L"\\patch.rpa") == patch);
-    EXPECT_TRUE(shows(main, support::pointOf(main, Complete, &MainLayout::progressBar, .98f), palette::kAccent));
-    support::clickAt(main, support::pointOf(main, Complete, &MainLayout::primaryButton));
+    EXPECT_EQ(title(main), text[TextSlot::windowTitle]);
+    LONG left = 0;
+    const POINT primary = support::pointOf(main, Ready, &MainLayout::primaryButton, 0);
+    POINT onScreen = primary;
+    ASSERT_TRUE(focusOn(main, text[TextSlot::installPatch], &left) && ClientToScreen(main, &onScreen));
+    EXPECT_NEAR(left, onScreen.x, 1);
+    EXPECT_TRUE(shows(main, {primary.x - 3, primary.y}, palette::kFocusRing));
+    support::pressKey(main, VK_SPACE);
+    ASSERT_TRUE(focusOn(main, text[TextSlot::launchGame]));
+    EXPECT_TRUE(support::readFile(second + L"\\patch.rpa") == patch);
+    EXPECT_FALSE(support::exists(first + L"\\patch.rpa"));
+    support::pressKey(main, VK_SPACE);
     EXPECT_EQ(installer.exitCode(), 0u);
-    const std::wstring gameRoot = parentFolder(world.gameFolders[0]);
+    const std::wstring gameRoot = parentFolder(second);
     EXPECT_EQ(support::standInRecord(gameRoot + L"\\Lumivex.exe").second, gameRoot);  // its working folder
 }
 
 // Enter installs while the game holds its patch.rpa open (the in-use warning), then while the game
-// folder cannot be written (the administrator question, answered No): each time the screen says it
-// failed, the old patch stays as it was; Escape ends with 0.
+// folder cannot be written (the administrator question, answered No): under each box a reader cannot
+// press "Install patch"; each time the screen says it failed, the old patch stays as it was; Escape
+// ends with 0.
 TEST(RealJourney, InUseAndNotWritableStayFailed) {
     support::ScratchFolder root(L"failures");
     const support::SteamWorld world(root / L"Steam", {root / L"Steam"});
@@ -172,6 +216,9 @@ TEST(RealJourney, InUseAndNotWritableStayFailed) {
         support::pressKey(main, VK_RETURN);
         const HWND box = installer.window(L"#32770");
         ASSERT_TRUE(box) << failure.error;
+        LONG state = 0;  // the box disables the window: its buttons are unavailable and a reader's press fails
+        EXPECT_FALSE(press(main, text[TextSlot::installPatch], &state));
+        EXPECT_TRUE(state & STATE_SYSTEM_UNAVAILABLE) << failure.error;
         const support::SeenBox seen = support::readBox(box);
         EXPECT_EQ(seen.text.rfind(failure.box, 0), 0u) << support::utf8(seen.text);  // the in-use text goes on with the error's
         EXPECT_EQ(seen.caption, text[TextSlot::windowTitle]);
