@@ -1,13 +1,12 @@
-// The two windows' decisions as tables (which button reacts where, which key picks which language,
-// where a folder picked by hand leads), the installer screen rendered off-screen, and the installer
-// window's keys in each state (in this process: the real exe cannot be held in Installing or Cancelled).
+// The two windows' decisions as tables (which button reacts where, which key picks which language or
+// moves the focus), the installer screen rendered off-screen, and the installer window's keys in each
+// state and focus (in this process: the real exe cannot be held in Installing or Cancelled).
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "app/language_window.h"
 #include "detect/detection.h"
-#include "install/chooser.h"
 #include "support.h"
 #include "ui/accessible.h"
 #include "ui/keyboard_focus.h"
@@ -93,46 +92,42 @@ struct Shot {
 };
 }  // namespace
 
-// Each key in each state with the focus on a button or on none: what it does, where the focus ends
-// (a button the hit test finds at its own rectangle's centre, so one that reacts).
+// Each key in each state with the focus on no button or on one: what it does and where the focus
+// goes (always onto a button the hit test finds at its own rectangle's centre, so one that reacts).
 TEST(MainWindowKeys, EachKeyInEachStateAndFocus) {
     using B = ButtonId;
-    const struct { InstallerState state; B focus; WPARAM key; Outcome outcome; B focusAfter; } kRows[] = {
-        {Ready, B::None, VK_RETURN, Installs, B::None},        {Failed, B::None, VK_RETURN, Installs, B::None},
-        {Installing, B::None, VK_RETURN, Nothing, B::None},    {Complete, B::None, VK_RETURN, Launches, B::None},
-        {Ready, B::None, VK_ESCAPE, Closes, B::None},          {Complete, B::None, VK_ESCAPE, Closes, B::None},
-        {Installing, B::None, VK_ESCAPE, Cancels, B::None},    {Ready, B::None, 'B' | kCtrl, FolderDialog, B::None},
-        {Ready, B::None, 'B', Nothing, B::None},               {Installing, B::None, 'B' | kCtrl, Nothing, B::None},
-        {Failed, B::None, VK_F5, Detects, B::None},            {Installing, B::None, VK_F5, Detects, B::None},
-        {Installing, B::None, kCloseNo, AsksFirst, B::None},   {Installing, B::None, kCloseYes, Closes, B::None},
-        {Ready, B::None, kCloseNo, Closes, B::None},           {Ready, B::None, VK_TAB, Nothing, B::LangSimplified},
-        {Ready, B::None, VK_TAB | kShift, Nothing, B::Primary}, {Ready, B::Primary, VK_TAB, Nothing, B::LangSimplified},
-        {Installing, B::MusicToggle, VK_TAB, Nothing, B::Primary},
-        {Complete, B::Primary, VK_TAB, Nothing, B::CloseInstaller},
-        {Ready, B::DetectAgain, VK_RETURN, Detects, B::DetectAgain},
-        {Ready, B::Primary, VK_SPACE, Installs, B::Primary},   {Installing, B::Primary, VK_SPACE, Cancels, B::Primary},
-        {Complete, B::Primary, VK_SPACE, Launches, B::Primary},
-        {Complete, B::Primary, VK_SPACE | kCopyEndsLater, Nothing, B::Primary},
-        {Complete, B::CloseInstaller, VK_SPACE, Closes, B::None},
-        {Ready, B::ChooseFolder, VK_SPACE, FolderDialog, B::ChooseFolder},
-        {Ready, B::LangSimplified, VK_SPACE, Switches, B::LangSimplified},
-        {Ready, B::None, VK_SPACE, Nothing, B::None},          {Ready, B::None, VK_RIGHT, Steps, B::None},
-        {Installing, B::None, VK_LEFT, Nothing, B::None},      {Ready, B::NextLocation, VK_F5, Detects, B::Primary},
-        {Complete, B::CloseInstaller, VK_F5, Detects, B::Primary},
-        {Ready, B::None, VK_TAB | kUnderBox, Nothing, B::None}};
+    const struct { InstallerState state; WPARAM key; Outcome outcome; B focus = B::None; B after = B::None; } kRows[] = {
+        {Ready, VK_RETURN, Installs},         {Failed, VK_RETURN, Installs},   {Installing, VK_RETURN, Nothing},
+        {Complete, VK_RETURN, Launches},      {Ready, VK_ESCAPE, Closes},      {Complete, VK_ESCAPE, Closes},
+        {Installing, VK_ESCAPE, Cancels},     {Ready, 'B' | kCtrl, FolderDialog}, {Ready, 'B', Nothing},
+        {Installing, 'B' | kCtrl, Nothing},   {Failed, VK_F5, Detects},        {Installing, VK_F5, Detects},
+        {Installing, kCloseNo, AsksFirst},    {Installing, kCloseYes, Closes}, {Ready, kCloseNo, Closes},
+        {Ready, VK_SPACE, Nothing},           {Ready, VK_RIGHT, Steps},        {Installing, VK_LEFT, Nothing},
+        {Ready, VK_TAB, Nothing, B::None, B::LangSimplified},
+        {Ready, VK_TAB | kShift, Nothing, B::None, B::Primary},
+        {Ready, VK_TAB, Nothing, B::Primary, B::LangSimplified},
+        {Installing, VK_TAB, Nothing, B::MusicToggle, B::Primary},
+        {Complete, VK_TAB, Nothing, B::Primary, B::CloseInstaller},
+        {Ready, VK_TAB | kUnderBox, Nothing, B::LangEnglish, B::LangEnglish},
+        {Ready, VK_RETURN, Detects, B::DetectAgain, B::DetectAgain},
+        {Installing, VK_SPACE, Cancels, B::Primary, B::Primary},
+        {Complete, VK_SPACE | kCopyEndsLater, Nothing, B::Primary, B::Primary},
+        {Complete, VK_SPACE, Closes, B::CloseInstaller},
+        {Ready, VK_SPACE, FolderDialog, B::ChooseFolder, B::ChooseFolder},
+        {Ready, VK_SPACE, Switches, B::LangSimplified, B::LangSimplified},
+        {Ready, VK_F5, Detects, B::NextLocation, B::Primary},
+        {Complete, VK_F5, Detects, B::CloseInstaller, B::Primary}};
     for (const auto& row : kRows) {
         Hidden window(row.state);
         ASSERT_TRUE(window.hwnd);
         window.record.focusId = row.focus;
-        const std::string at = std::to_string(&row - kRows);
-        EXPECT_EQ(window.after(row.key, row.outcome == Launches), row.outcome) << "row " << at;
+        EXPECT_EQ(window.after(row.key, row.outcome == Launches), row.outcome) << (&row - kRows);
         EXPECT_TRUE(row.outcome != Detects || window.record.state == (row.state == Installing ? Installing : Ready));
         if (!IsWindow(window.hwnd)) continue;
-        EXPECT_EQ(window.record.focusId, row.focusAfter) << "row " << at;
-        if (row.focusAfter == B::None) continue;
-        const auto rect = support::kButtonRects[int(row.focusAfter) - 1];
-        const POINT centre = support::pointOf(window.hwnd, window.record.state, rect);
-        EXPECT_EQ(hitTestClientPoint(window.record, centre.x, centre.y), row.focusAfter) << "row " << at;
+        EXPECT_EQ(window.record.focusId, row.after) << (&row - kRows);
+        if (row.after == B::None) continue;
+        const POINT centre = support::pointOf(window.hwnd, window.record.state, support::kButtonRects[int(row.after) - 1]);
+        EXPECT_EQ(hitTestClientPoint(window.record, centre.x, centre.y), row.after) << (&row - kRows);
     }
 }
 
@@ -145,11 +140,10 @@ TEST(HitTest, EachButtonReactsInsideItsRectangleOnlyInItsStates) {
         {Installing, false, 1, "11110000101"}, {Complete, false, 1, "11111100111"}, {Failed, true, 0, "11111100000"}};
     for (const auto& row : kRows) {
         const MainWindow w = screen(row.state, row.patch, row.folders);
-        for (const ScreenItem& item : mainScreenItems(w, 920, 620, 96)) {  // what readers are told of each button
-            const bool reacts = item.role == ROLE_SYSTEM_PUSHBUTTON && buttonActive(w, ButtonId(item.key));
-            const LONG told = item.role == ROLE_SYSTEM_PUSHBUTTON ? STATE_SYSTEM_UNAVAILABLE : 0;
-            EXPECT_EQ(item.state & (STATE_SYSTEM_UNAVAILABLE | STATE_SYSTEM_FOCUSABLE), reacts ? STATE_SYSTEM_FOCUSABLE : told)
-                << row.state << " item " << item.key;
+        for (const ScreenItem& item : mainScreenItems(w, 920, 620, 96)) {  // readers hear which buttons react
+            const LONG told = buttonActive(w, ButtonId(item.key)) ? STATE_SYSTEM_FOCUSABLE : STATE_SYSTEM_UNAVAILABLE;
+            const LONG mask = STATE_SYSTEM_UNAVAILABLE | STATE_SYSTEM_FOCUSABLE;
+            if (item.role == ROLE_SYSTEM_PUSHBUTTON) EXPECT_EQ(item.state & mask, told) << row.state << " " << item.key;
         }
         for (const auto& [cw, ch] : {std::pair{920.f, 620.f}, {1160.f, 700.f}}) {
             for (int b = 0; b < 11; ++b) {
@@ -185,26 +179,6 @@ TEST(LanguageWindow, KeysAndButtonsPickTheirLanguage) {
     }
 }
 
-// Every form of a Steam library leads to its game folder; a pick that leads to none gets the hint.
-TEST(FolderChoice, EachPickLeadsToTheGameFolderOrToTheHint) {
-    support::ScratchFolder root(L"chooser");
-    const std::wstring library = root / L"Library", game = support::makeGameFolder(library);
-    const std::wstring onlyPatch = support::gameFolderOf(root / L"OnlyPatch");
-    support::writeFile(onlyPatch + L"\\patch.rpa", "no original archive"), support::writeFile(root / L"Loose\\game\\archive.rpa", "");
-    const struct { std::wstring picked; bool leads; } kPicks[] = {
-        {game, true}, {game + L"\\", true}, {library + L"\\steamapps\\common\\Lumivex Orrendale", true},
-        {library + L"\\steamapps\\common", true}, {library + L"\\steamapps", true}, {library, true},
-        {library + L"/steamapps/common/", true}, {game + L"\\..\\..", true}, {onlyPatch, false},
-        {root / L"OnlyPatch", false}, {root / L"Loose\\game", false}, {root / L"Missing", false}, {L"", false}};
-    for (const auto& pick : kPicks) {
-        const WidePath resolved = resolveChosenFolder(pick.picked);
-        EXPECT_TRUE(pick.leads ? pathEqualsNoCase(resolved, game) : resolved.empty()) << pick.picked << " -> " << resolved;
-        const AdoptionDecision decision = decideAdoption(resolved);
-        EXPECT_TRUE(decision.adopt == pick.leads && (pick.leads || (decision.warning == TextSlot::selectFolderHint &&
-                                                                     decision.icon == MB_ICONWARNING))) << pick.picked;
-    }
-}
-
 // Colours a fraction across a layout rectangle at its middle height, at two sizes and DPIs, in
 // states the real installer cannot be held in; the half-full bar shows no fill at its far end.
 TEST(Paint, ColoursAtLayoutPoints) {
@@ -219,12 +193,12 @@ TEST(Paint, ColoursAtLayoutPoints) {
         {Complete, true, 0, &MainLayout::progressBar, .98f, kAccent, true}};
     for (const auto& [width, height, dpi] : {std::tuple{920, 620, 96u}, {1740, 1050, 144u}}) {
         const float scale = scaleFor(float(width), float(height), float(dpi));
-        // The focus ring 3 units left of the focused button at its middle height; none before a key moved the focus.
+        // The focus ring 3 units left of the focused button at its middle height, none before a key moved the focus.
         for (const ButtonId focus : {ButtonId::Primary, ButtonId::LangEnglish, ButtonId::None}) {
             MainWindow w = screen(Ready, true, 1);
             w.focusId = focus;
-            const int button = focus == ButtonId::None ? int(ButtonId::Primary) : int(focus);
-            const LayoutRect r = computeLayout(width / scale, height / scale, Ready).*support::kButtonRects[button - 1];
+            const auto rect = support::kButtonRects[int(focus == ButtonId::None ? ButtonId::Primary : focus) - 1];
+            const LayoutRect r = computeLayout(width / scale, height / scale, Ready).*rect;
             const std::uint32_t seen = Shot(w, width, height, dpi).at((r.left - 3) * scale, (r.top + r.height / 2) * scale);
             EXPECT_EQ(support::closeTo(seen, kFocusRing & 0xFFFFFF, 8), focus != ButtonId::None) << std::hex << seen;
         }
