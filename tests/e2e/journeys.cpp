@@ -174,8 +174,8 @@ TEST(RealJourney, FirstStartByKeyboardInstallAndLaunch) {
     EXPECT_EQ(support::standInRecord(gameRoot + L"\\Lumivex.exe").second, gameRoot);  // its working folder
 }
 
-// Enter installs while the game holds its patch.rpa open (the in-use warning), then while the game
-// folder cannot be written (the administrator question, answered No): under each box a reader cannot
+// Enter installs while the game holds its patch.rpa open (the in-use warning), then a click on the main
+// button while the game folder cannot be written (the administrator question, answered No): under each box a reader cannot
 // press "Install patch"; each time the screen says it failed, the old patch stays as it was; Escape
 // ends with 0.
 TEST(RealJourney, InUseAndNotWritableStayFailed) {
@@ -196,7 +196,8 @@ TEST(RealJourney, InUseAndNotWritableStayFailed) {
                                     : INVALID_HANDLE_VALUE);
         std::optional<Immutable> unwritable;
         if (!inUse) unwritable.emplace(world.gameFolders[0]);
-        support::pressKey(main, VK_RETURN);
+        const POINT primary = support::pointOf(main, Failed, &MainLayout::primaryButton);
+        inUse ? support::pressKey(main, VK_RETURN) : support::clickAt(main, primary);
         const HWND box = installer.window(L"#32770");
         ASSERT_TRUE(box) << failure.error;
         LONG state = 0;  // the box disables the window: its buttons are unavailable and a reader's press fails
