@@ -115,12 +115,9 @@ TEST(RealWindows, StartSizedAndCentredAtEachDpiThenKeysAndClicks) {
     }
 }
 
-// First start by the keyboard alone, followed as a screen reader follows it: the language window heard
-// as its heading and buttons, English picked with Left and Space (the ring drawn only then); in the
-// installer window Tab reaches the first pill (Space: Simplified Chinese) and the mute button (Space:
-// its name turns to unmute), Right selects the second library, Tab reaches "Install patch", whose place
-// readers get in screen coordinates; Space installs the patch byte for byte there and, the focus kept
-// on the main button, launches the game in that library; the installer ends with 0.
+// First start by the keyboard alone, as a reader follows the focus: English by Left and Space (the ring
+// drawn only then), Simplified Chinese by a pill, mute, the second library by Right, Space on "Install
+// patch" (its place in screen pixels) installs there, and again launches the game; exit code 0.
 TEST(RealJourney, FirstStartByKeyboardInstallAndLaunch) {
     support::ScratchFolder root(L"journey");
     const support::SteamWorld world(root / L"Steam", {root / L"Steam", root / L"Library"});
@@ -174,10 +171,9 @@ TEST(RealJourney, FirstStartByKeyboardInstallAndLaunch) {
     EXPECT_EQ(support::standInRecord(gameRoot + L"\\Lumivex.exe").second, gameRoot);  // its working folder
 }
 
-// Enter installs while the game holds its patch.rpa open (the in-use warning), then a click on the main
-// button while the game folder cannot be written (the administrator question, answered No): under each box a reader cannot
-// press "Install patch"; each time the screen says it failed, the old patch stays as it was; Escape
-// ends with 0.
+// Enter installs while the game holds its patch.rpa open (the in-use warning), then a click while the
+// game folder cannot be written (the administrator question, answered No): under each box a reader
+// cannot press "Install patch"; each time the screen says it failed, the old patch stays; Escape ends with 0.
 TEST(RealJourney, InUseAndNotWritableStayFailed) {
     support::ScratchFolder root(L"failures");
     const support::SteamWorld world(root / L"Steam", {root / L"Steam"});
