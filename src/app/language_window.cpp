@@ -9,6 +9,7 @@
 #include "app/startup.h"
 #include "app/system_dll.h"
 #include "ui/draw.h"
+#include "ui/keyboard_focus.h"
 #include "ui/palette.h"
 #include "ui/screen_items.h"
 #include "ui/window_scaffold.h"
@@ -24,6 +25,7 @@ struct LanguageWindow {
     FontFamilyPtr fontFamilies[3];
     LanguageId choice = -1;
     int hoverIndex = -1;
+    int focusIndex = -1;  // the button the keyboard has reached; -1 until a key moves it
     bool trackingLeave = false;
     WindowExtrasPtr extras;  // accessible object and announcements, while the window exists
 };
@@ -76,6 +78,7 @@ void drawLanguageWindow(const LanguageWindow& window, GpGraphics* graphics, floa
                  LayoutRect{button.left + 8.0f, button.top, button.width - 16.0f, button.height},
                  StringAlignmentCenter, StringTrimmingEllipsisCharacter);
     }
+    if (window.focusIndex >= 0) drawFocusRing(graphics, languageButtonRect(window.focusIndex), kButtonRadius);
 }
 
 void onPaint(const LanguageWindow& window) {
@@ -105,6 +108,15 @@ void pick(LanguageWindow& window, LanguageId language) {
     DestroyWindow(window.hwnd);
 }
 
+void onKeyDown(LanguageWindow& window, WPARAM key) {
+    const LanguageKey effect = languageWindowKey(window.focusIndex, key, GetKeyState(VK_SHIFT) < 0);
+    if (effect.focus != window.focusIndex) {
+        window.focusIndex = effect.focus;
+        InvalidateRect(window.hwnd, nullptr, FALSE);
+    }
+    if (effect.pick >= -1) pick(window, effect.pick);
+}
+
 LRESULT handleLanguageMessage(LanguageWindow& window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_PAINT:
@@ -118,11 +130,9 @@ LRESULT handleLanguageMessage(LanguageWindow& window, UINT message, WPARAM wPara
     case WM_SETCURSOR:
         if (setHandCursor(lParam, window.hoverIndex >= 0)) return 1;
         break;
-    case WM_KEYDOWN: {
-        int language = languageForKey(wParam);
-        if (language >= -1) pick(window, language);
+    case WM_KEYDOWN:
+        onKeyDown(window, wParam);
         return 0;
-    }
     case WM_MOUSEMOVE:
         trackHover(window.hwnd, window.hoverIndex, window.trackingLeave, buttonAtCursor(window.hwnd, lParam));
         return 0;
@@ -138,8 +148,9 @@ LRESULT handleLanguageMessage(LanguageWindow& window, UINT message, WPARAM wPara
     return DefWindowProcW(window.hwnd, message, wParam, lParam);
 }
 
-// The language window's screen depends only on which button is under the pointer.
-ScreenSource screenOf(const LanguageWindow& window) { return languageScreenSource(window.hwnd, &window.hoverIndex); }
+ScreenSource screenOf(const LanguageWindow& window) {
+    return languageScreenSource(window.hwnd, &window.hoverIndex, &window.focusIndex);
+}
 
 void registerLanguageClass(HINSTANCE instance) {
     registerWindowClass(instance, languageWindowProc, kLanguageWindowClass);

@@ -55,6 +55,9 @@ Announcement announceChanges(const ScreenItems& told, const ScreenItems& now, bo
                 result.told[i].value = before->value;
             }
         }
+        const bool focusedNow = item.state & STATE_SYSTEM_FOCUSED;
+        if (focusedNow && (!before || !(before->state & STATE_SYSTEM_FOCUSED)))
+            result.events.push_back({EVENT_OBJECT_FOCUS, child});
         if (item.announce && (!before || !before->announce || before->name != item.name))
             result.events.push_back({EVENT_SYSTEM_ALERT, child});
     }
@@ -221,7 +224,12 @@ HRESULT AccessibleScreen::get_accFocus(VARIANT* child) {
     VariantInit(child);
     if (!reader_) return CO_E_OBJNOTCONNECTED;
     if (GetFocus() != hwnd_) return S_FALSE;
-    setChild(child, CHILDID_SELF);
+    // The button the keyboard has reached, or the client itself while none has.
+    const ScreenItems items = reader_();
+    LONG focused = CHILDID_SELF;
+    for (size_t i = 0; i < items.size(); ++i)
+        if (items[i].state & STATE_SYSTEM_FOCUSED) focused = childIdAt(i);
+    setChild(child, focused);
     return S_OK;
 }
 

@@ -40,7 +40,8 @@ struct Announcement {
 
 // The events that take a reader from `told` to `now`: the client's children reordered when
 // elements came or went, name and state changes of the elements that stayed, value changes when
-// valueDue (progress is announced at most a few times a second), and an alert for an element
+// valueDue (progress is announced at most a few times a second), a focus event for the button
+// that took the keyboard focus, and an alert for an element
 // that announces (how the copy ended) when it appears or its text changes.
 Announcement announceChanges(const ScreenItems& told, const ScreenItems& now, bool valueDue);
 

@@ -84,6 +84,16 @@ void strokeRoundRect(GpGraphics* graphics, const LayoutRect& rect, float radius,
     if (path && pen) GdipDrawPath(graphics, pen.get(), path.get());
 }
 
+void drawFocusRing(GpGraphics* graphics, const LayoutRect& button, float radius) {
+    constexpr float kOutset = 3.0f;  // the middle of the line; it is 2 wide
+    if (!graphics) return;
+    const LayoutRect ring{button.left - kOutset, button.top - kOutset, button.width + 2 * kOutset,
+                          button.height + 2 * kOutset};
+    PathPtr path = makeRoundRectPath(ring, radius + kOutset);
+    PenPtr pen = makePen(kFocusRing, 2.0f);
+    if (path && pen) GdipDrawPath(graphics, pen.get(), path.get());
+}
+
 void fillRect(GpGraphics* graphics, const LayoutRect& rect, ARGB colour) {
     if (!graphics) return;
     BrushPtr brush = makeSolidBrush(colour);

@@ -44,6 +44,8 @@ UINT windowDpi(HWND hwnd);
 void roundRectPath(Gdiplus::GpPath* path, const LayoutRect& rect, float radius);
 void fillRoundRect(GpGraphics* graphics, const LayoutRect& rect, float radius, Gdiplus::ARGB colour);
 void strokeRoundRect(GpGraphics* graphics, const LayoutRect& rect, float radius, Gdiplus::ARGB colour);
+// The keyboard focus ring: 2 layout units wide, 2 to 4 units outside the button's rounded edge.
+void drawFocusRing(GpGraphics* graphics, const LayoutRect& button, float radius);
 void fillRect(GpGraphics* graphics, const LayoutRect& rect, Gdiplus::ARGB colour);
 // A linear gradient brush (WrapModeTile); the caller deletes it with GdipDeleteBrush.
 Gdiplus::GpLineGradient* makeGradientBrush(float x1, float y1, float x2, float y2, Gdiplus::ARGB from,

@@ -14,6 +14,7 @@
 #include "install/launch.h"
 #include "install/preflight.h"
 #include "ui/draw.h"
+#include "ui/keyboard_focus.h"
 #include "ui/layout.h"
 #include "ui/paint.h"
 #include "ui/screen_items.h"
@@ -213,7 +214,26 @@ void runButton(MainWindow& window, ButtonId id) {
     }
 }
 
+// Space, and Enter on a focused button, press it as a click would, with the same guard.
+void pressFocused(MainWindow& window, ButtonId id, DWORD time) {
+    if (!madeBeforeCopyEnded(window, time)) runButton(window, id);
+}
+
+// The navigation keys. A window under a message box or the folder dialog is disabled: keys posted
+// to it then must not move the focus or press anything.
+bool onFocusKey(MainWindow& window, WPARAM key, DWORD time) {
+    if (!IsWindowEnabled(window.hwnd)) return false;
+    const FocusKey effect = mainWindowFocusKey(window, window.focusId, key, GetKeyState(VK_SHIFT) < 0);
+    if (effect.focus != window.focusId) {
+        window.focusId = effect.focus;
+        invalidate(window);
+    }
+    if (effect.press != ButtonId::None) pressFocused(window, effect.press, time);
+    return effect.handled;
+}
+
 void onKeyDown(MainWindow& window, WPARAM key, DWORD time) {
+    if (onFocusKey(window, key, time)) return;
     switch (key) {
     case VK_RETURN:
         if (madeBeforeCopyEnded(window, time)) break;
@@ -270,7 +290,9 @@ LRESULT CALLBACK mainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     return dispatchToRecord<MainWindow>(hwnd, message, wParam, lParam, handleMessage, mainScreenSource);
 }
 
-LRESULT handleMessage(MainWindow& window, UINT message, WPARAM wParam, LPARAM lParam) {
+namespace {
+
+LRESULT handleWindowMessage(MainWindow& window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_DESTROY:
         PostQuitMessage(0);
@@ -300,8 +322,10 @@ LRESULT handleMessage(MainWindow& window, UINT message, WPARAM wParam, LPARAM lP
                    hitTestClientPoint(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)));
         return 0;
     case WM_LBUTTONUP:
-        // A click made before the copy ended was aimed at buttons that have changed since.
-        if (!madeBeforeCopyEnded(window, static_cast<DWORD>(GetMessageTime())))
+        // A click made before the copy ended was aimed at buttons that have changed since. Under a
+        // message box the window is disabled: a release posted to it (a screen reader's press that
+        // was on its way) must not start a second copy or answer the box's question.
+        if (IsWindowEnabled(window.hwnd) && !madeBeforeCopyEnded(window, static_cast<DWORD>(GetMessageTime())))
             runButton(window, hitTestClientPoint(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)));
         return 0;
     case WM_MOUSELEAVE:
@@ -328,6 +352,20 @@ LRESULT handleMessage(MainWindow& window, UINT message, WPARAM wParam, LPARAM lP
         break;
     }
     return DefWindowProcW(window.hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+LRESULT handleMessage(MainWindow& window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const LRESULT result = handleWindowMessage(window, message, wParam, lParam);
+    // Any message may have changed the state (a copy started or ended, a detection dropped a
+    // folder): a focused button that no longer reacts hands the focus on.
+    const ButtonId kept = keptFocus(window, window.focusId);
+    if (kept != window.focusId) {
+        window.focusId = kept;
+        invalidate(window);
+    }
+    return result;
 }
 
 void destroyMainWindowRecord(MainWindow& window) {

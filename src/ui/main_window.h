@@ -67,6 +67,8 @@ struct MainWindow {
     std::wstring statusMessage;
     ButtonId hoverId = ButtonId::None;
     bool trackingLeave = false;
+    // The button the keyboard has reached (ui/keyboard_focus.h); None until a key moves it.
+    ButtonId focusId = ButtonId::None;
     std::unique_ptr<InstallJob> copyJob;
     ThreadHandle workerThread;
     // The installer runs as administrator (filled at start-up): a folder it cannot write is then

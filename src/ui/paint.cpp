@@ -212,6 +212,29 @@ struct Painter {
         drawLanguagePill(window, g, layout.langEnglishButton, kPillLabels[2], 2, ButtonId::LangEnglish);
     }
 
+    // Last, over everything: the ring may reach over a neighbouring pill.
+    void focusRing() const {
+        const struct {
+            ButtonId id;
+            const LayoutRect& rect;
+            float radius;  // the radius the button is drawn with
+        } shapes[] = {
+            {ButtonId::LangSimplified, layout.langSimplifiedButton, 10},
+            {ButtonId::LangTraditional, layout.langTraditionalButton, 10},
+            {ButtonId::LangEnglish, layout.langEnglishButton, 10},
+            {ButtonId::MusicToggle, layout.musicButton, 11},
+            {ButtonId::OpenAppFolder, layout.openAppFolderButton, 10},
+            {ButtonId::PrevLocation, layout.prevButton, 8},
+            {ButtonId::NextLocation, layout.nextButton, 8},
+            {ButtonId::ChooseFolder, layout.chooseFolderButton, 10},
+            {ButtonId::DetectAgain, layout.detectAgainButton, 10},
+            {ButtonId::Primary, layout.primaryButton, 15},
+            {ButtonId::CloseInstaller, layout.closeButton, 10},
+        };
+        for (const auto& shape : shapes)
+            if (shape.id == window.focusId) drawFocusRing(g, shape.rect, shape.radius);
+    }
+
     void muteButton() const {
         const LayoutRect& b = layout.musicButton;
         fillRoundRect(g, b, 11, hovered(ButtonId::MusicToggle) ? kMuteHover : kCornerFill);
@@ -265,6 +288,7 @@ void renderMainWindowAtDpi(const MainWindow& window, HDC target, int width, int 
         painter.footer();
         painter.languageGroup();
         painter.muteButton();
+        painter.focusRing();
     }
     canvas.present();
 }

@@ -75,6 +75,9 @@ constexpr ARGB kSpeaker = 0xFF4C3A53;
 constexpr ARGB kSpeakerNoDevice = 0xB48E8491;
 constexpr ARGB kMuteCross = 0xFFE04A6F;
 
+// The ring around the button that has the keyboard focus, in both windows: the card's text colour.
+constexpr ARGB kFocusRing = 0xFF41314B;
+
 // The language window.
 constexpr ARGB kLanguageBackdropTop = 0xFFFFFBFD;
 constexpr ARGB kLanguageBackdropBottom = 0xFFF7E6F0;

@@ -48,13 +48,15 @@ ScreenItem staticText(int key, std::wstring name, const RECT& bounds) {
     return item;
 }
 
-ScreenItem pushButton(int key, std::wstring name, const RECT& bounds, bool reacts, bool hovered,
+// A button that reacts can take the keyboard focus; one that does not is unavailable.
+ScreenItem pushButton(int key, std::wstring name, const RECT& bounds, bool reacts, bool hovered, bool focused,
                       const wchar_t* press) {
     ScreenItem item;
     item.key = key;
     item.role = ROLE_SYSTEM_PUSHBUTTON;
     item.name = std::move(name);
-    item.state = (reacts ? 0 : STATE_SYSTEM_UNAVAILABLE) | (hovered ? STATE_SYSTEM_HOTTRACKED : 0);
+    item.state = (reacts ? STATE_SYSTEM_FOCUSABLE : STATE_SYSTEM_UNAVAILABLE) | (hovered ? STATE_SYSTEM_HOTTRACKED : 0) |
+                 (focused ? STATE_SYSTEM_FOCUSED : 0);
     item.bounds = bounds;
     if (reacts) item.action = press;
     return item;
@@ -78,7 +80,7 @@ ScreenItems mainScreenItems(const MainWindow& window, int clientWidth, int clien
     };
     auto addButton = [&](ButtonId id, std::wstring name, const LayoutRect& rect) {
         items.push_back(pushButton(static_cast<int>(id), std::move(name), pixels(rect, scale), buttonActive(window, id),
-                                   window.hoverId == id, words.press));
+                                   window.hoverId == id, window.focusId == id, words.press));
     };
 
     addText(kSubtitle, text[TextSlot::subtitle], layout.subtitle);
@@ -130,7 +132,7 @@ ScreenItems mainScreenItems(const MainWindow& window, int clientWidth, int clien
     return items;
 }
 
-ScreenItems languageScreenItems(int hoverIndex, int clientWidth, int clientHeight, UINT dpi) {
+ScreenItems languageScreenItems(int hoverIndex, int focusIndex, int clientWidth, int clientHeight, UINT dpi) {
     const int w = std::max(clientWidth, 1), h = std::max(clientHeight, 1);
     const float scale = languageWindowScale(w, h, dpi);
     ScreenItems items;
@@ -138,7 +140,7 @@ ScreenItems languageScreenItems(int hoverIndex, int clientWidth, int clientHeigh
     // The buttons say their language in its own script; the window has no language yet.
     for (int k = 0; k < 3; ++k)
         items.push_back(pushButton(k + 1, languageLabels[k], pixels(languageButtonRect(k), scale), true,
-                                   hoverIndex == k, buttonWordsFor(2).press));
+                                   hoverIndex == k, focusIndex == k, buttonWordsFor(2).press));
     return items;
 }
 
@@ -150,21 +152,38 @@ SIZE clientSize(HWND hwnd) {
     return SIZE{client.right - client.left, client.bottom - client.top};
 }
 
+// What the window itself adds: a button has the focus only while its window has it, and a window
+// disabled under a message box or the folder dialog has no button that reacts.
+ScreenItems asTheWindowIs(HWND hwnd, ScreenItems items) {
+    const bool enabled = IsWindowEnabled(hwnd);
+    const bool focused = GetFocus() == hwnd;
+    for (ScreenItem& item : items) {
+        if (!focused) item.state &= ~STATE_SYSTEM_FOCUSED;
+        if (enabled || item.role != ROLE_SYSTEM_PUSHBUTTON) continue;
+        item.state &= ~(STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED);
+        item.state |= STATE_SYSTEM_UNAVAILABLE;
+        item.action.clear();
+    }
+    return items;
+}
+
 }  // namespace
 
 ScreenSource mainScreenSource(const MainWindow& window) {
     const MainWindow* record = &window;
     return ScreenSource{[record] {
                             const SIZE size = clientSize(record->hwnd);
-                            return mainScreenItems(*record, size.cx, size.cy, windowDpi(record->hwnd));
+                            return asTheWindowIs(record->hwnd, mainScreenItems(*record, size.cx, size.cy,
+                                                                               windowDpi(record->hwnd)));
                         },
                         [record] { return taskbarProgressFor(record->state, shownPerMille(*record)); }};
 }
 
-ScreenSource languageScreenSource(HWND hwnd, const int* hoverIndex) {
-    return ScreenSource{[hwnd, hoverIndex] {
+ScreenSource languageScreenSource(HWND hwnd, const int* hoverIndex, const int* focusIndex) {
+    return ScreenSource{[hwnd, hoverIndex, focusIndex] {
                             const SIZE size = clientSize(hwnd);
-                            return languageScreenItems(*hoverIndex, size.cx, size.cy, windowDpi(hwnd));
+                            return asTheWindowIs(hwnd, languageScreenItems(*hoverIndex, *focusIndex, size.cx, size.cy,
+                                                                           windowDpi(hwnd)));
                         },
                         {}};
 }

@@ -20,9 +20,10 @@ const ButtonWords& buttonWordsFor(LanguageId language);
 // The installer screen for a client of the given size at a DPI, in reading order: the card from
 // top to bottom, then the language pills and the music button.
 ScreenItems mainScreenItems(const MainWindow& window, int clientWidth, int clientHeight, UINT dpi);
-// The language window: its heading and the three language buttons.
-ScreenItems languageScreenItems(int hoverIndex, int clientWidth, int clientHeight, UINT dpi);
+// The language window: its heading and the three language buttons (hovered, focused: 0..2 or -1).
+ScreenItems languageScreenItems(int hoverIndex, int focusIndex, int clientWidth, int clientHeight, UINT dpi);
 
 ScreenSource mainScreenSource(const MainWindow& window);
-// The language window's screen depends only on which button is under the pointer.
-ScreenSource languageScreenSource(HWND hwnd, const int* hoverIndex);
+// The language window's screen depends only on which button is under the pointer and which one
+// has the keyboard focus.
+ScreenSource languageScreenSource(HWND hwnd, const int* hoverIndex, const int* focusIndex);

@@ -19,7 +19,7 @@ LresultFromObjectCall lresultFromObject() {
 }  // namespace
 
 struct WindowExtras {
-    WindowExtras(HWND window, ScreenSource from) : hwnd(window), source(std::move(from)), told(source.items()) {}
+    WindowExtras(HWND window, ScreenSource from) : hwnd(window), source(std::move(from)) {}
     WindowExtras(const WindowExtras&) = delete;
     WindowExtras& operator=(const WindowExtras&) = delete;
     // The window is going: whoever still holds the accessible object gets CO_E_OBJNOTCONNECTED
@@ -32,7 +32,7 @@ struct WindowExtras {
 
     HWND hwnd;
     ScreenSource source;
-    ScreenItems told;  // what readers were last told
+    ScreenItems told;  // what readers were last told; kept only once a reader asked for the object
     DWORD lastValueEvent = 0;
     ComPtr<AccessibleScreen> accessible;     // made at the first WM_GETOBJECT
     std::unique_ptr<TaskbarButton> taskbar;  // once the shell made the button
@@ -52,8 +52,10 @@ UINT taskbarButtonCreatedMessage() {
 bool extrasBeforeMessage(WindowExtras& own, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     const LresultFromObjectCall answer = message == WM_GETOBJECT ? lresultFromObject() : nullptr;
     if (answer && static_cast<LONG>(static_cast<DWORD>(lParam)) == OBJID_CLIENT) {
-        if (!own.accessible)
+        if (!own.accessible) {
             own.accessible.reset(std::make_unique<AccessibleScreen>(own.hwnd, own.source.items).release());
+            own.told = own.source.items();
+        }
         result = answer(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(own.accessible.get()));
         return true;
     }
@@ -71,13 +73,17 @@ bool extrasBeforeMessage(WindowExtras& own, UINT message, WPARAM wParam, LPARAM 
 }
 
 void extrasAfterMessage(WindowExtras& own) {
+    if (own.taskbar) own.taskbar->show(own.source.taskbar());
+    // Until a reader has asked for the accessible object nobody follows the screen's elements:
+    // nothing is read or compared. A reader asks as soon as the window takes the focus, and
+    // from then on hears every change.
+    if (!own.accessible) return;
     const DWORD now = GetTickCount();
     Announcement announcement =
         announceChanges(own.told, own.source.items(), now - own.lastValueEvent >= kValueEventSpacingMs);
     own.told = std::move(announcement.told);
     for (const ScreenEvent& event : announcement.events)
         if (event.event == EVENT_OBJECT_VALUECHANGE) own.lastValueEvent = now;
-    if (own.taskbar) own.taskbar->show(own.source.taskbar());
     // Last, and without touching `own` again: a hook inside this process runs during the call and
     // may send the window messages, even destroy it.
     const HWND hwnd = own.hwnd;

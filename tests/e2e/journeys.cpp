@@ -17,7 +17,8 @@
 namespace {
 const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
-// What a screen reader hears of a window's client: each child's name, "button:" before a button's.
+// What a screen reader hears of a window's client: each child's name, "button:" before a button's,
+// then "focus:" and the name of what has the focus (empty for the client) if it says it is focused.
 std::vector<std::wstring> heard(HWND hwnd, ComPtr<IAccessible>* keep = nullptr) {
     ComPtr<IAccessible> client;
     std::vector<std::wstring> names;
@@ -32,21 +33,26 @@ std::vector<std::wstring> heard(HWND hwnd, ComPtr<IAccessible>* keep = nullptr) 
         names.push_back((role.lVal == ROLE_SYSTEM_PUSHBUTTON ? L"button:" : L"") + std::wstring(name ? name : L""));
         SysFreeString(name);
     }
+    const LONG focusable = STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED;
+    if (client->get_accFocus(&child) == S_OK && client->get_accState(child, &role) == S_OK && (role.lVal & focusable) == focusable)
+        names.push_back(L"focus:" + (child.lVal ? names[child.lVal - 1] : L""));
     if (keep) *keep = std::move(client);
     return names;
 }
 bool hears(HWND hwnd, const std::wstring& name) {
     return support::pumpUntil([&] { const auto names = heard(hwnd); return std::count(names.begin(), names.end(), name) > 0; });
 }
-// Presses the button of that name as a screen reader does.
-bool press(HWND hwnd, const std::wstring& name) {
+// Presses the button of that name as a screen reader does, telling the state it reported first.
+bool press(HWND hwnd, const std::wstring& name, LONG* state = nullptr) {
     ComPtr<IAccessible> client;
     const auto names = heard(hwnd, &client);
-    VARIANT child{};
+    VARIANT child{}, told{};
     child.vt = VT_I4, child.lVal = LONG(std::find(names.begin(), names.end(), L"button:" + name) - names.begin()) + 1;
-    return child.lVal <= LONG(names.size()) && client->accDoDefaultAction(child) == S_OK;
+    if (child.lVal > LONG(names.size())) return false;
+    client->get_accState(child, &told);
+    if (state) *state = told.lVal;
+    return client->accDoDefaultAction(child) == S_OK;
 }
-
 std::wstring title(HWND hwnd) {
     std::wstring text(256, L'\0');
     return text.substr(0, GetWindowTextW(hwnd, text.data(), 256));
@@ -109,49 +115,67 @@ TEST(RealWindows, StartSizedAndCentredAtEachDpiThenKeysAndClicks) {
     }
 }
 
-// First start: the language window heard as its heading and buttons, English by a click; the screen
-// heard in each language (pills pressed by default action); a click installs the patch byte for
-// byte; "Launch game" starts Lumivex.exe in the game's folder and the installer ends with 0.
-TEST(RealJourney, FirstStartInstallAndLaunch) {
+// First start by the keyboard alone, as a reader follows the focus: English by Left and Space (the ring
+// drawn only then), Simplified Chinese by a pill, mute, the second library by Right, Space on "Install
+// patch" (its place in screen pixels) installs there, and again launches the game; exit code 0.
+TEST(RealJourney, FirstStartByKeyboardInstallAndLaunch) {
     support::ScratchFolder root(L"journey");
-    const support::SteamWorld world(root / L"Steam", {root / L"Steam"});
+    const support::SteamWorld world(root / L"Steam", {root / L"Steam", root / L"Library"});
     std::string patch(3 << 20, '\0');
     for (size_t i = 0; i < patch.size(); ++i) patch[i] = char((i * 2654435761u) >> 13);
     ASSERT_TRUE(support::writeFile(root / L"Download\\patch.rpa", patch));
     const support::Installer installer(root / L"Download", L"");
     const HWND chooser = installer.window(kLanguageWindowClass);
     ASSERT_TRUE(chooser);
-    EXPECT_EQ(heard(chooser), (std::vector<std::wstring>{kLanguageSelectHeading, L"button:" + std::wstring(languageLabels[0]),
-                               L"button:" + std::wstring(languageLabels[1]), L"button:" + std::wstring(languageLabels[2])}));
-    support::clickAt(chooser, support::pointIn(languageButtonRect(2), 1.0f));
+    const std::wstring labels[] = {L"button:" + std::wstring(languageLabels[0]), L"button:" + std::wstring(languageLabels[1]),
+                                   L"button:" + std::wstring(languageLabels[2])};
+    EXPECT_EQ(heard(chooser), (std::vector<std::wstring>{kLanguageSelectHeading, labels[0], labels[1], labels[2], L"focus:"}));
+    const LayoutRect english = languageButtonRect(2);
+    const POINT ring{LONG(english.left - 3), LONG(english.top + english.height / 2)};
+    EXPECT_FALSE(support::closeTo(support::screenPixel(chooser, ring.x, ring.y), palette::kFocusRing & 0xFFFFFF));
+    support::pressKey(chooser, VK_LEFT);
+    EXPECT_TRUE(hears(chooser, L"focus:" + labels[2]));
+    EXPECT_TRUE(shows(chooser, ring, palette::kFocusRing));
+    support::pressKey(chooser, VK_SPACE);
     const HWND main = installer.window(kMainWindowClass);
-    ASSERT_TRUE(main);
-    for (LanguageId language : {0, 1, 2}) {
-        const LocalizedText& text = textsFor(language);
-        ASSERT_TRUE(press(main, kPillLabels[language])) << language;
-        for (const wchar_t* name : {text[TextSlot::readyToInstall], text[TextSlot::steamDetected]})
-            EXPECT_TRUE(hears(main, name)) << language;
-        for (const wchar_t* button : {text[TextSlot::chooseFolder], text[TextSlot::detectAgain], text[TextSlot::installPatch],
-                                          kPillLabels[0], kPillLabels[1], kPillLabels[2], buttonWordsFor(language).mute})
-            EXPECT_TRUE(hears(main, std::wstring(L"button:") + button)) << language;
-        EXPECT_EQ(title(main), text[TextSlot::windowTitle]);
+    ASSERT_TRUE(main && hears(main, L"focus:"));
+    const std::vector<std::wstring> shown = heard(main);
+    const bool steamFirst = std::count(shown.begin(), shown.end(), world.gameFolders[0]) > 0;
+    const std::wstring first = world.gameFolders[steamFirst ? 0 : 1], second = world.gameFolders[steamFirst ? 1 : 0];
+    const LocalizedText& text = textsFor(0);
+    const std::pair<std::vector<WPARAM>, std::wstring> kSteps[] = {
+        {{VK_TAB}, kPillLabels[0]}, {{VK_SPACE}, kPillLabels[0]},
+        {{VK_TAB, VK_TAB, VK_TAB}, buttonWordsFor(0).mute}, {{VK_SPACE, VK_RIGHT}, buttonWordsFor(0).unmute},
+        {{VK_TAB, VK_TAB, VK_TAB, VK_TAB, VK_TAB}, text[TextSlot::installPatch]}};
+    for (const auto& [keys, focus] : kSteps) {
+        for (WPARAM key : keys) support::pressKey(main, key);
+        EXPECT_TRUE(hears(main, L"focus:button:" + focus)) << support::utf8(focus);
     }
-    EXPECT_TRUE(shows(main, support::pointOf(main, Ready, &MainLayout::langEnglishButton, .1f), palette::kPillSelected));
-    EXPECT_TRUE(shows(main, support::pointOf(main, Ready, &MainLayout::patchDot), palette::kPatchFoundDot));
-    support::clickAt(main, support::pointOf(main, Ready, &MainLayout::primaryButton));
-    ASSERT_TRUE(hears(main, L"button:" + std::wstring(textsFor(2)[TextSlot::launchGame])));
-    EXPECT_TRUE(support::readFile(world.gameFolders[0] + L"\\patch.rpa") == patch);
-    EXPECT_TRUE(shows(main, support::pointOf(main, Complete, &MainLayout::progressBar, .98f), palette::kAccent));
-    support::clickAt(main, support::pointOf(main, Complete, &MainLayout::primaryButton));
+    EXPECT_EQ(title(main), text[TextSlot::windowTitle]);
+    ComPtr<IAccessible> client;
+    VARIANT focus{};
+    LONG left = 0, top = 0, width = 0, height = 0;
+    ASSERT_TRUE(!heard(main, &client).empty() && client->get_accFocus(&focus) == S_OK);
+    client->accLocation(&left, &top, &width, &height, focus);
+    POINT primary = support::pointOf(main, Ready, &MainLayout::primaryButton, 0);
+    EXPECT_TRUE(shows(main, {primary.x - 3, primary.y}, palette::kFocusRing));
+    ClientToScreen(main, &primary);
+    EXPECT_NEAR(left, primary.x, 1);  // on the screen, not in the client: the window is not at the origin
+    support::pressKey(main, VK_SPACE);
+    ASSERT_TRUE(hears(main, L"focus:button:" + std::wstring(text[TextSlot::launchGame])));
+    EXPECT_TRUE(support::readFile(second + L"\\patch.rpa") == patch);
+    EXPECT_FALSE(support::exists(first + L"\\patch.rpa"));
+    support::pressKey(main, VK_SPACE);
     EXPECT_EQ(installer.exitCode(), 0u);
-    const std::wstring gameRoot = parentFolder(world.gameFolders[0]);
+    const std::wstring gameRoot = parentFolder(second);
     EXPECT_EQ(support::standInRecord(gameRoot + L"\\Lumivex.exe").second, gameRoot);  // its working folder
 }
 
 // Enter installs while the game holds its patch.rpa open as fopen does, sharing reading and writing
-// (the in-use warning), then while the game folder cannot be written (Wine runs every process as
-// administrator, so the installer says why instead of offering the restart): each time the screen
-// says it failed, the old patch stays as it was; Escape ends with 0.
+// (the in-use warning), then a click while the game folder cannot be written (Wine runs every process
+// as administrator, so the installer says why instead of offering the restart): under each box a
+// reader cannot press "Install patch"; each time the screen says it failed, the old patch stays;
+// Escape ends with 0.
 TEST(RealJourney, InUseAndNotWritableStayFailed) {
     support::ScratchFolder root(L"failures");
     const support::SteamWorld world(root / L"Steam", {root / L"Steam"});
@@ -166,13 +190,19 @@ TEST(RealJourney, InUseAndNotWritableStayFailed) {
         {ERROR_ACCESS_DENIED, text[TextSlot::copyFailed], MB_OK, IDOK, text[TextSlot::copyFailed] + std::wstring(L": ")}};
     for (const auto& failure : kFailures) {
         const bool inUse = failure.error == ERROR_SHARING_VIOLATION;
-        const FileHandle held(inUse ? CreateFileW(old.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr)
-                                    : INVALID_HANDLE_VALUE);
+        // The game holds its archive as fopen does: sharing reading and writing, not deleting.
+        const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        FileHandle held;
+        if (inUse) held.reset(CreateFileW(old.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr));
         std::optional<Immutable> unwritable;
         if (!inUse) unwritable.emplace(world.gameFolders[0]);
-        support::pressKey(main, VK_RETURN);
+        const POINT primary = support::pointOf(main, Failed, &MainLayout::primaryButton);
+        inUse ? support::pressKey(main, VK_RETURN) : support::clickAt(main, primary);
         const HWND box = installer.window(L"#32770");
         ASSERT_TRUE(box) << failure.error;
+        LONG state = 0;  // the box disables the window: its buttons are unavailable and a reader's press fails
+        EXPECT_FALSE(press(main, text[TextSlot::installPatch], &state));
+        EXPECT_TRUE(state & STATE_SYSTEM_UNAVAILABLE) << failure.error;
         const support::SeenBox seen = support::readBox(box);
         EXPECT_EQ(seen.text.rfind(failure.box, 0), 0u) << support::utf8(seen.text);  // the in-use text goes on with the error's
         EXPECT_EQ(seen.caption, text[TextSlot::windowTitle]);
