@@ -146,14 +146,14 @@ TEST(Machine, DetectionRanksMergesAndKeepsTheSelection) {
     window.selectedIndex = static_cast<std::uint32_t>(newer);
     window.destOverride = scratch / L"Renamed";  // a library named on the command line
     window.manualFolder = spelledLikeSteam(gameFolderOf(scratch / L"Bare"));  // picked by hand
-    window.state = Installing;  // a pass during a copy keeps the state, clears progress and status
+    window.state = Installing;  // a pass during a copy keeps its state and progress, clears the status
     window.progressPerMille = 300;
     window.statusMessage = L"x";
     detectGameFolders(window);
     EXPECT_EQ(ranked(window, scratch.path()), L"Bare* Renamed* Older Newer Oldest ");
     EXPECT_EQ(window.selectedIndex, 3u);  // still Newer
     EXPECT_EQ(window.state, Installing);
-    EXPECT_EQ(window.progressPerMille, 0);
+    EXPECT_EQ(window.progressPerMille, 300);
     EXPECT_TRUE(window.statusMessage.empty());
     DeleteFileW((gameFolderOf(scratch / L"Newer") + L"\\archive.rpa").c_str());
     window.state = Failed;

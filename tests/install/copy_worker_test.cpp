@@ -453,17 +453,6 @@ TEST(EarlyInput, IgnoredThenTheGameStartsAndTheInstallerCloses) {
     }
 }
 
-// Detecting again while a copy runs leaves the copy's state and progress alone.
-TEST(DetectionReset, ARunningCopyKeepsItsProgress) {
-    const CandidateList none;
-    const DetectionReset during = decideDetectionReset(Installing, 420, none, L"");
-    EXPECT_EQ(during.state, Installing);
-    EXPECT_EQ(during.progressPerMille, 420);
-    const DetectionReset after = decideDetectionReset(Failed, 420, none, L"");
-    EXPECT_EQ(after.state, Ready);
-    EXPECT_EQ(after.progressPerMille, 0);
-}
-
 // A real small drive (a tmpfs that system_tests.sh mounts, as a drive letter): the room rule
 // against its free space (a temporary file an ended run left behind gives its room back), and the
 // disk filling up under a copy beside or over the old patch (over: the patch's size less the free
