@@ -90,7 +90,9 @@ BOOL WINAPI standInCopy(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE routine, LP
         const DWORD reason = n ? CALLBACK_CHUNK_FINISHED : CALLBACK_STREAM_SWITCH;
         if (n == plan.failAt) {
             error = plan.error;
-        } else if (*cancel || routine(size, moved, size, moved, 1, reason, nullptr, out.get(), job) == PROGRESS_CANCEL) {
+        } else if (*cancel) {
+            error = ERROR_REQUEST_ABORTED;
+        } else if (routine(size, moved, size, moved, 1, reason, nullptr, out.get(), job) == PROGRESS_CANCEL) {
             error = ERROR_REQUEST_ABORTED;
         } else if (done == total) {
             break;
@@ -287,13 +289,25 @@ TEST(StartInstall, PatchFactsAndTheSameFileReachedOtherwise) {
 // programs holding patch.rpa (the game, for the whole copy or with fopen's sharing; a scanner for
 // half a second), read-only files and the folder gone; the stand-in for what Wine cannot show.
 TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
-    enum Setup { Nothing, Held, HeldLikeFopen, BriefHold, ReadOnlyOld, ReadOnlyHeld, ReadOnlySource, FolderGone };
+    enum Setup {
+        Nothing,
+        Held,
+        HeldLikeFopen,
+        BriefHold,
+        ReadOnlyOld,
+        ReadOnlyHeld,
+        ReadOnlySource,
+        FolderGone,
+    };
     const UINT warn = MB_ICONWARNING;
     const UINT error = MB_ICONERROR;
     const TextSlot inUse = TextSlot::patchInUse;
     const TextSlot failed = TextSlot::copyFailed;
     const TextSlot ask = TextSlot::notWritableRestartAdmin;
     const DWORD sharing = ERROR_SHARING_VIOLATION;
+    const DWORD diskFull = ERROR_DISK_FULL;
+    const DWORD handleFull = ERROR_HANDLE_DISK_FULL;
+    const DWORD locked = ERROR_LOCK_VIOLATION;
     const struct {
         bool beside;
         bool standIn;
@@ -318,9 +332,9 @@ TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
         {true, false, {}, FolderGone, Failed, error, failed, ERROR_PATH_NOT_FOUND, NoPatch},
         {true, true, shortBy(10), Nothing, Failed, error, failed, ERROR_WRITE_FAULT, OldPatch},
         {false, true, shortBy(10), Nothing, Failed, error, failed, ERROR_WRITE_FAULT, NoPatch},
-        {true, true, failAt(2, ERROR_DISK_FULL), Nothing, Failed, error, failed, ERROR_DISK_FULL, OldPatch},
-        {false, true, failAt(2, ERROR_HANDLE_DISK_FULL), Nothing, Failed, error, failed, 39, NoPatch},
-        {true, true, failAt(1, ERROR_LOCK_VIOLATION), Nothing, Failed, warn, inUse, 33, OldPatch},
+        {true, true, failAt(2, diskFull), Nothing, Failed, error, failed, diskFull, OldPatch},
+        {false, true, failAt(2, handleFull), Nothing, Failed, error, failed, handleFull, NoPatch},
+        {true, true, failAt(1, locked), Nothing, Failed, warn, inUse, locked, OldPatch},
         {true, true, failAt(1, ERROR_PRIVILEGE_NOT_HELD), Nothing, Failed, warn, ask, 0, OldPatch},
         {true, true, failAt(0, ERROR_REQUEST_ABORTED), Nothing, Cancelled, 0, {}, 0, OldPatch},
         // Many small chunks: far more callbacks than per-mille steps.
@@ -330,7 +344,7 @@ TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
         {true, true, cancelAt(0), Nothing, Cancelled, 0, {}, 0, OldPatch},
         {true, true, cancelAt(3), Nothing, Cancelled, 0, {}, 0, OldPatch},
         {true, true, cancelAt(6), Nothing, Cancelled, 0, {}, 0, OldPatch},
-        {true, true, cancelAt(2, ERROR_DISK_FULL), Nothing, Cancelled, 0, {}, 0, OldPatch},
+        {true, true, cancelAt(2, diskFull), Nothing, Cancelled, 0, {}, 0, OldPatch},
         {true, true, cancelAt(kAfterEnd), Nothing, Complete, 0, {}, 0, NewPatch},
     };
     for (const auto& row : rows) {
