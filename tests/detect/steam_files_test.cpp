@@ -67,9 +67,6 @@ TEST(SteamFiles, LibraryFoldersInEveryShape) {
         {L"v1", fixture(L"find-steam-app__v1_libraryfolders.vdf"), relative},
         {L"v2", fixture(L"find-steam-app__v2_libraryfolders.vdf"), relative},
         {L"indent", fixture(L"Steam-Dummy__libraryfolders_oldformat_mixedindent_0579e63.vdf"), {}},
-        {L"nolibs", fixture(L"Steam-Dummy__Windows_libraryfolders_oldformat_nolibs.vdf"), {}},
-        {L"NUL byte", fixture(L"vdf-rs__null_byte.vdf"), {}},
-        {L"binary", fixture(L"find-steam-app__d_appmanifest_570.acf.BINARY_stale_after_move"), {}},
     };
     wchar_t old[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, old);
@@ -84,49 +81,33 @@ TEST(SteamFiles, LibraryFoldersInEveryShape) {
     SetCurrentDirectoryW(old);
 }
 
-// A manifest is present with its write time; its install folder is read when it is text.
-TEST(SteamFiles, ManifestsGiveTheirInstallDirAndStamp) {
-    ScratchFolder scratch(L"acf");
-    const std::pair<std::string, std::wstring> rows[] = {
-        {fixture(L"Steam-Dummy__External_appmanifest_421_stateflags512.acf"), L"something2"},
-        {fixture(L"steamlocate-rs__appmanifest_230410.acf"), L"Warframe"},
-        {fixture(L"find-steam-app__d_appmanifest_570.acf.BINARY_stale_after_move"), L""},
-        {"\"InstallDir\" \"Lumivex Orrendale", L"Lumivex Orrendale"},
+// The install folder of real manifests; a binary one (Steam's before a move) has none.
+TEST(SteamFiles, ManifestsGiveTheirInstallDir) {
+    const std::pair<std::wstring, std::wstring> rows[] = {
+        {L"Steam-Dummy__External_appmanifest_421_stateflags512.acf", L"something2"},
+        {L"steamlocate-rs__appmanifest_230410.acf", L"Warframe"},
+        {L"find-steam-app__d_appmanifest_570.acf.BINARY_stale_after_move", L""},
     };
-    std::uint64_t stamp = 0x01D9000000000000ull;
-    for (const auto& [bytes, installDir] : rows) {
-        ++stamp;
-        const std::wstring library = scratch / std::to_wstring(stamp & 0xFF);
-        const std::wstring manifest = library + L"\\steamapps\\" + kManifestName;
-        ASSERT_TRUE(writeFile(manifest, bytes));
-        ASSERT_TRUE(setWriteTime(manifest, stamp));
-        const ManifestProbe probe = probeManifest(library);
-        EXPECT_TRUE(probe.present) << utf8(library);
-        EXPECT_EQ(probe.stamp, stamp) << utf8(library);
-        EXPECT_EQ(probe.installDir, installDir) << utf8(library);
+    for (const auto& [name, installDir] : rows) {
+        EXPECT_EQ(manifestInstallDir(quotedStrings(decodeText(fixture(name)))), installDir) << utf8(name);
     }
-    EXPECT_FALSE(probeManifest(scratch / L"missing").present);
 }
 
 // Mutated real files keep the readers' promises: each string was between quotes, the install
-// folder and the library paths are among the strings, and each library found exists.
+// folder and the library paths are among the strings.
 // LUMIVEX_FUZZ_SECONDS runs by time instead of 20,000 rounds; LUMIVEX_FUZZ_SEED is a number or "random".
 TEST(SteamFiles, RandomizedMutations) {
     const std::wstring seedText = env(L"LUMIVEX_FUZZ_SEED");
-    const std::wstring secondsText = env(L"LUMIVEX_FUZZ_SECONDS");
     unsigned seed = 20241207u;
     if (seedText == L"random") seed = GetTickCount();
     else if (!seedText.empty()) seed = std::stoul(seedText);
-    const ULONGLONG seconds = secondsText.empty() ? 0 : std::stoul(secondsText);
+    const ULONGLONG seconds = std::stoul(L"0" + env(L"LUMIVEX_FUZZ_SECONDS"));
     const ULONGLONG end = GetTickCount64() + 1000 * seconds;
     std::mt19937 random(seed);
     std::vector<std::string> seeds{""};
     for (const std::wstring& name : listFolder(fixturePath(L"*"))) seeds.push_back(fixture(name));
     ASSERT_GE(seeds.size(), 9u);
     const char* const tokens[] = {"\"", "\\", "\\\"", "\xEF\xBB\xBF", "\xC3", "{", "\"path\" \"", "\"0\" \"C:"};
-    ScratchFolder scratch(L"fuzz");
-    const std::wstring root = scratch / L"Steam";
-    const std::wstring vdf = root + L"\\steamapps\\libraryfolders.vdf";
     for (unsigned round = 0; seconds ? GetTickCount64() < end : round < 20000; ++round) {
         SCOPED_TRACE("seed " + std::to_string(seed) + " round " + std::to_string(round));
         std::string bytes = seeds[random() % seeds.size()];
@@ -144,12 +125,6 @@ TEST(SteamFiles, RandomizedMutations) {
         ASSERT_TRUE(installDir.empty() || std::count(strings.begin(), strings.end(), installDir) > 0);
         for (const std::wstring& value : libraryPathStrings(strings)) {
             ASSERT_GT(std::count(strings.begin() + 1, strings.end(), value), 0) << utf8(value);
-        }
-        if (round % 100 != 0) continue;
-        ASSERT_TRUE(writeFile(vdf, bytes));
-        ASSERT_EQ(readTextFile(vdf), text);
-        for (const WidePath& library : collectLibraries({root})) {
-            ASSERT_TRUE(isDirectory(library)) << utf8(library);
         }
     }
 }

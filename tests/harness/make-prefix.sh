@@ -7,16 +7,10 @@ prefix=$1
 export WINEPREFIX="$prefix" WINEDEBUG=-all DISPLAY=$2
 WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
 timeout 20 "$WINESERVER" -k >/dev/null 2>&1 || true
+timeout 20 "$WINESERVER" -w || true  # the old server gone first, or the first boot can fail
 rm -rf "$prefix"
 mkdir -p "$prefix"
-# A wineserver of the removed prefix that is still going away can make the first boot fail.
-if ! timeout 180 wineboot -i >/dev/null 2>&1; then
-  echo "wineboot failed once; retrying in a clean prefix"
-  timeout 20 "$WINESERVER" -k >/dev/null 2>&1 || true
-  rm -rf "$prefix"
-  mkdir -p "$prefix"
-  timeout 180 wineboot -i >/dev/null 2>&1
-fi
+timeout 180 wineboot -i >/dev/null 2>&1
 timeout 30 "$WINESERVER" -w || true
 setsid "$WINESERVER" -p >/dev/null 2>&1 </dev/null || true
 # A crash ends the program at once, without a dialog, and leaves Wine's report in C:\crash-report.txt
