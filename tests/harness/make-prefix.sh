@@ -2,7 +2,6 @@
 # A fresh Wine prefix with fonts for the three languages and a persistent wineserver.
 # Usage: make-prefix.sh <prefix> <display>
 set -euo pipefail
-trap 'echo "make-prefix.sh: line $LINENO failed: $BASH_COMMAND"' ERR
 prefix=$1
 export WINEPREFIX="$prefix" WINEDEBUG=-all DISPLAY=$2
 WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
@@ -42,5 +41,4 @@ link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
 for face in "Liberation Sans" "Segoe UI"; do
   timeout 30 wine reg add "$link" /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
 done
-timeout 30 wine reg query 'HKCU\Software\Wine\X11 Driver' /v Managed >/dev/null 2>&1 ||
-  { echo "the settings are missing in $prefix"; exit 1; }
+timeout 30 wine reg query 'HKCU\Software\Wine\X11 Driver' /v Managed >/dev/null 2>&1  # the import took

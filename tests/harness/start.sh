@@ -2,7 +2,6 @@
 # This run's scratch Wine prefix (never ~/.wine) and, when none is given, a display.
 # Writes <build>/harness/env.
 set -euo pipefail
-trap 'echo "start.sh: line $LINENO failed: $BASH_COMMAND"' ERR
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
 state="$build/harness"

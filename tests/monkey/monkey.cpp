@@ -15,7 +15,7 @@ namespace {
 // A hang is a window that does not answer for a minute; the busiest machine answers within seconds.
 constexpr DWORD kHangMs = 60000;
 
-constexpr WPARAM kKeys[] = {VK_RETURN, VK_F5, VK_ESCAPE, VK_TAB, VK_SPACE, VK_LEFT, VK_RIGHT, '1', '3', 'C'};
+constexpr WPARAM kKeys[] = {VK_RETURN, VK_F5, VK_ESCAPE, VK_TAB, VK_SPACE, VK_RIGHT, '1', '3'};
 
 // A box or dialog comes before the window it belongs to.
 HWND inFront(const support::Installer& installer, bool& box) {

@@ -4,11 +4,10 @@
 set -euo pipefail
 shipped=$1
 release=$LUMIVEX_SOURCE/scripts/release.sh
-work=$LUMIVEX_BUILD/release-check
 export LUMIVEX_HARNESS=$LUMIVEX_BUILD  # the start check runs in this run's Wine prefix and display
-rm -rf "$work"
-mkdir -p "$work"
-cd "$work"
+rm -rf "$LUMIVEX_BUILD/release-check"
+mkdir -p "$LUMIVEX_BUILD/release-check"
+cd "$LUMIVEX_BUILD/release-check"
 fail() { echo "FAIL: $*"; exit 1; }
 head -c 300000 /dev/urandom >patch.rpa
 echo 'correct horse' >pass
@@ -22,7 +21,7 @@ openssl pkcs12 -export -inkey sign.key -in sign.pem -certfile ca.pem -passout fi
   { cat log; fail "release"; }
 [ "$(unzip -Z1 one.zip | tr '\n' ' ')" = "LumivexPatchInstaller.exe patch.rpa README.txt " ] || fail "contents"
 unzip -q one.zip -d one
-cmp patch.rpa one/patch.rpa || fail "the ZIP's patch is not the given one"
+cmp patch.rpa one/patch.rpa || fail "the patch"
 osslsigncode verify -CAfile ca.pem -in one/LumivexPatchInstaller.exe >verify 2>&1 || { cat verify; fail "signature"; }
 "$release" --exe one/LumivexPatchInstaller.exe patch.rpa two.zip >log 2>&1 || { cat log; fail "packing again"; }
 cmp one.zip two.zip || fail "the same exe and patch packed twice differ"

@@ -14,10 +14,8 @@ int wmain(int argc, wchar_t** argv) {
     support::removeTree(library);
     support::SteamWorld world(steam, {steam, library});
     world.keep();
-    const std::uint64_t day = 864000000000ull;  // in FILETIME units
-    const std::uint64_t now = 134100000000000000ull;  // December 2025
-    support::writeManifest(steam, "Lumivex Orrendale", now - 40 * day);
-    support::writeManifest(library, "Lumivex Orrendale", now - 2 * day);
+    support::writeManifest(steam, "Lumivex Orrendale", 134060000000000000ull);  // FILETIMEs in 2025
+    support::writeManifest(library, "Lumivex Orrendale", 134100000000000000ull);
     for (const std::wstring& game : world.gameFolders) support::writeFile(game + L"\\..\\Lumivex.exe.demo", "");
     support::writeFile(downloads + L"\\patch.rpa", std::string(4 << 20, 'p'));
     const std::wstring installer = downloads + L"\\LumivexPatchInstaller.exe";
