@@ -23,16 +23,13 @@ bool under(const WidePath& path, const WidePath& folder) {
     return path.size() >= folder.size() && pathEqualsNoCase(path.substr(0, folder.size()), folder);
 }
 
-// The library (the folder below the scratch one) of each candidate there, "*" marking manual ones.
-std::wstring ranked(const MainWindow& window, const std::wstring& scratch) {
-    std::wstring libraries;
+// The candidates' folders, "*" after manual ones.
+std::wstring ranked(const MainWindow& window) {
+    std::wstring folders;
     for (const GameCandidate& candidate : window.candidates) {
-        if (!under(candidate.folder, scratch + L"\\")) continue;
-        const std::wstring rest = candidate.folder.substr(scratch.size() + 1);
-        libraries += rest.substr(0, rest.find(L'\\'));
-        libraries += candidate.manual ? L"* " : L" ";
+        folders += candidate.folder + (candidate.manual ? L"* " : L" ");
     }
-    return libraries;
+    return folders;
 }
 
 // Each value is stored with its terminator less `cut` bytes: unterminated, or an odd byte count.
@@ -122,13 +119,16 @@ TEST(Machine, DetectionRanksMergesAndKeepsTheSelection) {
     ASSERT_TRUE(record.setString(install + L"\\"));
     MainWindow window;
     detectGameFolders(window);
-    EXPECT_EQ(ranked(window, scratch.path()), L"Older Newer Renamed Bare ");
-    const size_t newer = findCandidate(window.candidates, gameFolderOf(scratch / L"Newer"));
-    window.selectedIndex = static_cast<std::uint32_t>(newer);
+    const std::wstring bare = gameFolderOf(scratch / L"Bare");
+    const std::wstring renamed = gameFolderOf(scratch / L"Renamed");
+    const std::wstring older = gameFolderOf(scratch / L"Older");
+    const std::wstring newer = gameFolderOf(scratch / L"Newer");
+    EXPECT_EQ(ranked(window), older + L" " + newer + L" " + renamed + L" " + bare + L" ");
+    window.selectedIndex = static_cast<std::uint32_t>(findCandidate(window.candidates, newer));
     window.destOverride = scratch / L"Renamed";  // a library named on the command line
-    window.manualFolder = spelledLikeSteam(gameFolderOf(scratch / L"Bare"));  // picked by hand
+    window.manualFolder = spelledLikeSteam(bare);  // picked by hand
     detectGameFolders(window);
-    EXPECT_EQ(ranked(window, scratch.path()), L"Bare* Renamed* Older Newer ");
+    EXPECT_EQ(ranked(window), bare + L"* " + renamed + L"* " + older + L" " + newer + L" ");
     EXPECT_EQ(window.selectedIndex, 3u);  // still Newer
 }
 
