@@ -1,5 +1,5 @@
-// The music: the decoder; the player through stand-ins of the wave-out functions, and on this
-// machine, which has no sound device.
+// The music: the decoder, and the player through stand-ins of the wave-out functions and without
+// a sound device.
 #include <gtest/gtest.h>
 
 #include <algorithm>

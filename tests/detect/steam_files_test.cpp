@@ -1,5 +1,4 @@
-// Steam's text files as detection reads them: hand-made ones, the real ones in tests/fixtures/steam,
-// and a short fixed-seed run over mutated real files (the long run: docs/fuzzing.md).
+// Steam's text files as detection reads them: hand-made, real (tests/fixtures/steam) and mutated.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -92,9 +91,8 @@ TEST(SteamFiles, ManifestsGiveTheirInstallDir) {
     }
 }
 
-// Mutated real files keep the readers' promises: each string was between quotes, the install
-// folder and the library paths are among the strings.
-// LUMIVEX_FUZZ_SECONDS runs by time instead of 20,000 rounds; LUMIVEX_FUZZ_SEED is a number or "random".
+// Mutated real files keep the readers' promises: each string was between quotes, the install folder
+// and the library paths are among the strings. Long runs: docs/fuzzing.md.
 TEST(SteamFiles, RandomizedMutations) {
     const std::wstring seedText = env(L"LUMIVEX_FUZZ_SEED");
     unsigned seed = 20241207u;

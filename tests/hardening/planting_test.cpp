@@ -1,7 +1,6 @@
-// The installer among planted DLLs (dll_planting.sh builds them into LUMIVEX_PLANTED), and without
-// system DLLs. Wine loads a DLL from the program's folder only where the program's load order says
-// "native,builtin", as Windows always would; "" makes it impossible to load. Every program here runs
-// as LumivexPatchInstaller.exe, so one key holds its load order.
+// The installer among planted DLLs (built by dll_planting.sh), and without system DLLs. Wine loads
+// a DLL from the program's folder only where its load order says "native,builtin", as Windows
+// would; "" makes it impossible to load. Every program here runs as LumivexPatchInstaller.exe.
 #include <gtest/gtest.h>
 #include <oleacc.h>
 
