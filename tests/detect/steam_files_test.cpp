@@ -89,6 +89,7 @@ TEST(SteamFiles, ManifestsGiveTheirInstallDir) {
     for (const auto& [name, installDir] : rows) {
         EXPECT_EQ(manifestInstallDir(quotedStrings(decodeText(fixture(name)))), installDir) << utf8(name);
     }
+    EXPECT_EQ(manifestInstallDir(quotedStrings(L"\"InstallDir\" \"Lumivex O")), L"Lumivex O");  // any case, open
 }
 
 // Mutated real files keep the readers' promises: each string was between quotes, the install folder
