@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# dll_planting.sh <planting_tests.exe>: builds the planted DLL, under the names of DLLs the installer
-# or its system DLLs load, and the control program, for the installer's architecture (pe32.sh sets
-# LUMIVEX_MINGW_CC), into LUMIVEX_PLANTED; then runs the tests.
+# dll_planting.sh <planting_tests.exe>: builds the planted DLLs and the control program for the
+# installer's architecture (pe32.sh sets LUMIVEX_MINGW_CC) into LUMIVEX_PLANTED, then runs the tests.
 set -eu
 cc=${LUMIVEX_MINGW_CC:-x86_64-w64-mingw32-gcc}
 source=$(dirname "$0")/planted_dll.c

@@ -1,6 +1,5 @@
-/* A DLL an attacker drops beside the installer: loaded, it leaves "<its path>.loaded". Built with
- * -DCONTROL, the unguarded program that loads the DLLs named on its command line (the default
- * search order) and returns how many it loaded. */
+/* A planted DLL: loaded, it leaves "<its path>.loaded". With -DCONTROL, an unguarded program that
+ * loads the DLLs named on its command line and returns how many it loaded. */
 #include <windows.h>
 
 #ifdef CONTROL

@@ -11,5 +11,5 @@ if [ -f "$state/xvfb.pid" ]; then
   kill "$pid" 2>/dev/null
   timeout 5 tail --pid="$pid" -f /dev/null || kill -9 "$pid" 2>/dev/null
 fi
-rm -f "$state/env" "$state/xvfb.pid"
+rm -f "$state/env" "$state/xvfb.pid" "$state/display"
 exit 0

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs the installation cases that need a real small drive on a 32 MiB tmpfs (the test maps it to a
-# drive letter); exits 77 (skipped) where the mount is not allowed. Usage: system_tests.sh <install_tests.exe>
+# The SmallDrive cases on a 32 MiB tmpfs; 77 (skipped) where it cannot be mounted.
+# Usage: system_tests.sh <install_tests.exe>
 set -u
 . "$LUMIVEX_BUILD/harness/env"
 disk=$(mktemp -d "$LUMIVEX_BUILD/small-drive.XXXXXX")

@@ -1,6 +1,5 @@
-// Builds the demo world that scripts/run.sh shows a newcomer, in the prefix it runs in: Steam in
-// C:\demo\Valve\Steam with a second library on D:, the game in both (the one on D: updated more
-// recently), and the installer with a 4 MiB patch in a downloads folder. Prints the installer's path.
+// The demo world of scripts/run.sh: Steam with a second library on D:, the game in both (D:'s newer),
+// the installer and a 4 MiB patch in a downloads folder. Prints the installer's path.
 // Usage: demo_world.exe <installer exe>
 #include <cstdio>
 
@@ -15,10 +14,8 @@ int wmain(int argc, wchar_t** argv) {
     support::removeTree(library);
     support::SteamWorld world(steam, {steam, library});
     world.keep();
-    const std::uint64_t day = 864000000000ull;  // in FILETIME units
-    const std::uint64_t now = 134100000000000000ull;  // December 2025
-    support::writeManifest(steam, "Lumivex Orrendale", now - 40 * day);
-    support::writeManifest(library, "Lumivex Orrendale", now - 2 * day);
+    support::writeManifest(steam, "Lumivex Orrendale", 134060000000000000ull);  // FILETIMEs in 2025
+    support::writeManifest(library, "Lumivex Orrendale", 134100000000000000ull);
     for (const std::wstring& game : world.gameFolders) support::writeFile(game + L"\\..\\Lumivex.exe.demo", "");
     support::writeFile(downloads + L"\\patch.rpa", std::string(4 << 20, 'p'));
     const std::wstring installer = downloads + L"\\LumivexPatchInstaller.exe";

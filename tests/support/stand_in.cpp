@@ -1,6 +1,5 @@
-// Stands in for the game (as Lumivex.exe) and for the installer's restart: writes the command line
-// it got and the folder it was started in to "<its own path>.record" (UTF-8, one per line). In the
-// demo world ("<its own path>.demo" exists) it also says so on screen, so a person sees the launch.
+// Stands in for the game and the installer's restart: writes its command line and working folder
+// to "<its own path>.record"; with "<its own path>.demo" present it also says so on screen.
 #include <windows.h>
 
 #include <string>
@@ -14,7 +13,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     GetCurrentDirectoryW(4096, folder);
     const std::wstring partial = std::wstring(self) + L".partial";
     const std::wstring record = std::wstring(self) + L".record";
-    // Written under another name and moved into place, so a reader never sees half a record.
+    // Moved into place, so a reader never sees half a record.
     const std::string lines = support::utf8(GetCommandLineW()) + "\n" + support::utf8(folder) + "\n";
     if (!support::writeFile(partial, lines)) return 1;
     if (!MoveFileExW(partial.c_str(), record.c_str(), MOVEFILE_REPLACE_EXISTING)) return 1;

@@ -1,5 +1,4 @@
-// The release's start check: starts an installer exe (--lang en) in a scratch folder, waits for its
-// main window, asks it to close and wants exit code 0. Prints what went wrong; exit 0 or 1.
+// The release's start check: the exe's main window appears and it closes with 0 when asked.
 // Usage: start_check.exe <exe>
 #include <cstdio>
 
@@ -10,13 +9,8 @@ int wmain(int argc, wchar_t** argv) {
     const support::ScratchFolder folder(L"start-check");
     const support::Installer installer(folder.path(), L"--lang en", argv[1]);
     const HWND main = installer.window(kMainWindowClass, 60000);
-    if (!main) {
-        std::printf("no installer window appeared (exit code %lu)\n", installer.exitCode(0));
-        return 1;
-    }
-    PostMessageW(main, WM_CLOSE, 0, 0);
+    if (main) PostMessageW(main, WM_CLOSE, 0, 0);
     const DWORD code = installer.exitCode();
-    if (code == STILL_ACTIVE) std::printf("the installer did not close when asked\n");
-    else if (code != 0) std::printf("the installer closed with exit code %lu\n", code);
-    return code == 0 ? 0 : 1;
+    std::printf("window %s, exit code %lu (259: still running)\n", main ? "shown" : "missing", code);
+    return main && code == 0 ? 0 : 1;
 }
