@@ -102,6 +102,53 @@ TEST(Machine, SteamRootsInTheirOrderOnceEachAndFixedDrivesOnly) {
 
 // Ranked by manifest time, the uninstall record first; a library whose manifest names another
 // folder, or has none, last. Chosen and named folders go first, marked manual.
+// A folder is a game folder when it ends in steamapps\common\<the game>\game and holds an .rpa
+// archive of its own, at any depth; --dest and the folder picker may name it or one of four
+// parents, in any spelling.
+TEST(Machine, TheGameFolderRuleAndTheFoldersAUserMayName) {
+    ScratchFolder scratch(L"rule");
+    std::wstring deep = scratch.path();
+    for (wchar_t letter = L'a'; letter < L'g'; ++letter) deep += L"\\" + std::wstring(40, letter);
+    const std::wstring library = scratch / L"ok";
+    const std::wstring game = gameFolderOf(library);
+    const std::wstring notSteam = scratch / L"x\\xsteamapps\\common\\Lumivex Orrendale\\game";
+    // The folder, the file written in it (none: the folder itself is a file), a game folder or not.
+    const struct {
+        std::wstring folder;
+        const wchar_t* file;
+        bool game;
+    } rows[] = {
+        {game, L"DATA.RPA", true},
+        {gameFolderOf(deep), L"a.rpa", true},
+        {gameFolderOf(scratch / L"file"), nullptr, false},
+        {gameFolderOf(scratch / L"sub"), L"sub\\a.rpa", false},
+        {gameFolderOf(scratch / L"patch"), L"patch.rpa", false},
+        {gameFolderOf(scratch / L"dir"), L"dir.rpa\\x", false},
+        {gameFolderOf(scratch / L"other", L"Other Game"), L"a.rpa", false},
+        {notSteam, L"a.rpa", false},
+    };
+    ASSERT_GT(gameFolderOf(deep).size(), 260u);
+    for (const auto& row : rows) {
+        const std::wstring written = row.file ? row.folder + L"\\" + row.file : row.folder;
+        ASSERT_TRUE(writeFile(L"\\\\?\\" + written, "x"));
+        EXPECT_EQ(isGameFolder(row.folder), row.game) << utf8(row.folder);
+    }
+    const std::pair<std::wstring, std::wstring> named[] = {
+        {game, game},
+        {library + L"\\steamapps\\common\\Lumivex Orrendale", game},
+        {library + L"\\steamapps", game},
+        {library + L"\\steamapps\\..\\steamapps\\common", game},
+        {L" \"" + spelledLikeSteam(library) + L"/\"", game},
+        {deep, gameFolderOf(deep)},
+        {scratch.path(), L""},
+        {game + L"\\DATA.RPA", L""},
+        {L"", L""},
+    };
+    for (const auto& [path, resolved] : named) {
+        EXPECT_TRUE(pathEqualsNoCase(resolveChosenFolder(path), resolved)) << utf8(path);
+    }
+}
+
 TEST(Machine, DetectionRanksMergesAndKeepsTheSelection) {
     ScratchFolder scratch(L"pass");
     std::vector<std::wstring> libraries;
