@@ -137,6 +137,7 @@ TEST(Machine, TheGameFolderRuleAndTheFoldersAUserMayName) {
         {game, game},
         {library + L"\\steamapps\\common\\Lumivex Orrendale", game},
         {library + L"\\steamapps", game},
+        {library, game},
         {library + L"\\steamapps\\..\\steamapps\\common", game},
         {L" \"" + spelledLikeSteam(library) + L"/\"", game},
         {deep, gameFolderOf(deep)},
