@@ -39,6 +39,7 @@ printf 'C:\\windows\\system32\\winedbg.exe --auto %%1 %%2 >> C:\\crash-report.tx
 # Windows' GDI+ falls back to a CJK font for the "简中" and "繁中" pills; Wine only through font links.
 link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
 for face in "Liberation Sans" "Segoe UI"; do
-  timeout 30 wine reg add "$link" /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
+  timeout 30 wine reg add "$link" /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f \
+    >/dev/null 2>&1
 done
 timeout 30 wine reg query 'HKCU\Software\Wine\X11 Driver' /v Managed >/dev/null 2>&1  # the import took

@@ -195,7 +195,8 @@ bool defineUnixDrive(wchar_t letter, const std::string& mountPoint, UINT type) {
     }
     const DWORD size = static_cast<DWORD>(buffer.size());
     DWORD returned = 0;
-    return manager && DeviceIoControl(manager.get(), kDefineUnixDrive, buffer.data(), size, nullptr, 0, &returned, nullptr);
+    if (!manager) return false;
+    return DeviceIoControl(manager.get(), kDefineUnixDrive, buffer.data(), size, nullptr, 0, &returned, nullptr);
 }
 }  // namespace
 
