@@ -77,21 +77,18 @@ void fillRoundRect(GpGraphics* graphics, const LayoutRect& rect, float radius, A
     if (path && brush) GdipFillPath(graphics, brush.get(), path.get());
 }
 
-void strokeRoundRect(GpGraphics* graphics, const LayoutRect& rect, float radius, ARGB colour) {
+void strokeRoundRect(GpGraphics* graphics, const LayoutRect& rect, float radius, ARGB colour, float width) {
     if (!graphics) return;
     PathPtr path = makeRoundRectPath(rect, radius);
-    PenPtr pen = makePen(colour, 1.0f);
+    PenPtr pen = makePen(colour, width);
     if (path && pen) GdipDrawPath(graphics, pen.get(), path.get());
 }
 
 void drawFocusRing(GpGraphics* graphics, const LayoutRect& button, float radius) {
     constexpr float kOutset = 3.0f;  // the middle of the line; it is 2 wide
-    if (!graphics) return;
     const LayoutRect ring{button.left - kOutset, button.top - kOutset, button.width + 2 * kOutset,
                           button.height + 2 * kOutset};
-    PathPtr path = makeRoundRectPath(ring, radius + kOutset);
-    PenPtr pen = makePen(kFocusRing, 2.0f);
-    if (path && pen) GdipDrawPath(graphics, pen.get(), path.get());
+    strokeRoundRect(graphics, ring, radius + kOutset, kFocusRing, 2.0f);
 }
 
 void fillRect(GpGraphics* graphics, const LayoutRect& rect, ARGB colour) {
@@ -136,8 +133,8 @@ void drawButton(const MainWindow& window, GpGraphics* graphics, const LayoutRect
                 bool hovered, bool primary) {
     const ARGB fill = primary ? (hovered ? kButtonFilledHover : kButtonFilled) : (hovered ? kButtonPlainHover : kButtonPlain);
     const ARGB outline = primary ? kButtonFilledOutline : kButtonPlainOutline;
-    fillRoundRect(graphics, rect, 10, fill);
-    strokeRoundRect(graphics, rect, 10, outline);
+    fillRoundRect(graphics, rect, kButtonCornerRadius, fill);
+    strokeRoundRect(graphics, rect, kButtonCornerRadius, outline);
     const float boldOffset = window.language == 1 ? 0.6f : 0.0f;
     drawText(graphics, window.fontFamily.get(), 12, boldOffset, text, FontStyleBold, primary ? kButtonFilledText : kButtonPlainText,
              rect, StringAlignmentCenter, StringTrimmingEllipsisCharacter);
@@ -145,7 +142,7 @@ void drawButton(const MainWindow& window, GpGraphics* graphics, const LayoutRect
 
 void drawArrowButton(GpGraphics* graphics, const LayoutRect& rect, ArrowDirection direction, bool hovered) {
     if (!graphics) return;
-    fillRoundRect(graphics, rect, 8, hovered ? kArrowFillHover : kArrowFill);
+    fillRoundRect(graphics, rect, kArrowCornerRadius, hovered ? kArrowFillHover : kArrowFill);
     const float cx = rect.left + rect.width * 0.5f, cy = rect.top + rect.height * 0.5f;
     const float tip = direction == ArrowDirection::Left ? -4.0f : 4.0f;
     const float back = direction == ArrowDirection::Left ? 3.0f : -3.0f;
@@ -158,9 +155,9 @@ void drawLanguagePill(const MainWindow& window, GpGraphics* graphics, const Layo
                       const std::wstring& label, LanguageId language, ButtonId id) {
     const bool selected = window.language == language;
     if (selected) {
-        fillRoundRect(graphics, rect, 10, kPillSelected);
+        fillRoundRect(graphics, rect, kButtonCornerRadius, kPillSelected);
     } else if (window.hoverId == id) {
-        fillRoundRect(graphics, rect, 10, kPillHover);
+        fillRoundRect(graphics, rect, kButtonCornerRadius, kPillHover);
     }
     float boldOffset = 0;
     if (window.language == 1) boldOffset = selected ? 0.6f : 0.28f;

@@ -41,9 +41,16 @@ BrushPtr makeSolidBrush(Gdiplus::ARGB colour);
 PenPtr makePen(Gdiplus::ARGB colour, float width);
 
 UINT windowDpi(HWND hwnd);
+// Corner radii of the installer window's buttons, in layout units; the focus ring follows them.
+constexpr float kButtonCornerRadius = 10.0f;  // text buttons and language pills
+constexpr float kArrowCornerRadius = 8.0f;
+constexpr float kMuteCornerRadius = 11.0f;
+constexpr float kPrimaryCornerRadius = 15.0f;
+
 void roundRectPath(Gdiplus::GpPath* path, const LayoutRect& rect, float radius);
 void fillRoundRect(GpGraphics* graphics, const LayoutRect& rect, float radius, Gdiplus::ARGB colour);
-void strokeRoundRect(GpGraphics* graphics, const LayoutRect& rect, float radius, Gdiplus::ARGB colour);
+void strokeRoundRect(GpGraphics* graphics, const LayoutRect& rect, float radius, Gdiplus::ARGB colour,
+                     float width = 1.0f);
 // The keyboard focus ring: 2 layout units wide, 2 to 4 units outside the button's rounded edge.
 void drawFocusRing(GpGraphics* graphics, const LayoutRect& button, float radius);
 void fillRect(GpGraphics* graphics, const LayoutRect& rect, Gdiplus::ARGB colour);

@@ -184,7 +184,7 @@ struct Painter {
 
     void primaryButton() const {
         const bool enabled = primaryButtonEnabled(window);
-        fillRoundRect(g, layout.primaryShadow, 15, kPrimaryShadow);
+        fillRoundRect(g, layout.primaryShadow, kPrimaryCornerRadius, kPrimaryShadow);
         const bool hover = hovered(ButtonId::Primary);
         ARGB body = kPrimaryDisabled;
         if (window.state == Installing) {
@@ -192,7 +192,7 @@ struct Painter {
         } else if (enabled) {
             body = hover ? kPrimaryHover : kPrimaryNormal;
         }
-        fillRoundRect(g, layout.primaryButton, 15, body);
+        fillRoundRect(g, layout.primaryButton, kPrimaryCornerRadius, body);
         label(text[primaryCaptionSlot(window.state)], 16, true, enabled ? kPrimaryLabel : kPrimaryLabelDisabled,
               layout.primaryButton, StringAlignmentCenter);
         if (window.state == Complete)
@@ -217,19 +217,19 @@ struct Painter {
         const struct {
             ButtonId id;
             const LayoutRect& rect;
-            float radius;  // the radius the button is drawn with
+            float radius;
         } shapes[] = {
-            {ButtonId::LangSimplified, layout.langSimplifiedButton, 10},
-            {ButtonId::LangTraditional, layout.langTraditionalButton, 10},
-            {ButtonId::LangEnglish, layout.langEnglishButton, 10},
-            {ButtonId::MusicToggle, layout.musicButton, 11},
-            {ButtonId::OpenAppFolder, layout.openAppFolderButton, 10},
-            {ButtonId::PrevLocation, layout.prevButton, 8},
-            {ButtonId::NextLocation, layout.nextButton, 8},
-            {ButtonId::ChooseFolder, layout.chooseFolderButton, 10},
-            {ButtonId::DetectAgain, layout.detectAgainButton, 10},
-            {ButtonId::Primary, layout.primaryButton, 15},
-            {ButtonId::CloseInstaller, layout.closeButton, 10},
+            {ButtonId::LangSimplified, layout.langSimplifiedButton, kButtonCornerRadius},
+            {ButtonId::LangTraditional, layout.langTraditionalButton, kButtonCornerRadius},
+            {ButtonId::LangEnglish, layout.langEnglishButton, kButtonCornerRadius},
+            {ButtonId::MusicToggle, layout.musicButton, kMuteCornerRadius},
+            {ButtonId::OpenAppFolder, layout.openAppFolderButton, kButtonCornerRadius},
+            {ButtonId::PrevLocation, layout.prevButton, kArrowCornerRadius},
+            {ButtonId::NextLocation, layout.nextButton, kArrowCornerRadius},
+            {ButtonId::ChooseFolder, layout.chooseFolderButton, kButtonCornerRadius},
+            {ButtonId::DetectAgain, layout.detectAgainButton, kButtonCornerRadius},
+            {ButtonId::Primary, layout.primaryButton, kPrimaryCornerRadius},
+            {ButtonId::CloseInstaller, layout.closeButton, kButtonCornerRadius},
         };
         for (const auto& shape : shapes)
             if (shape.id == window.focusId) drawFocusRing(g, shape.rect, shape.radius);
@@ -237,7 +237,7 @@ struct Painter {
 
     void muteButton() const {
         const LayoutRect& b = layout.musicButton;
-        fillRoundRect(g, b, 11, hovered(ButtonId::MusicToggle) ? kMuteHover : kCornerFill);
+        fillRoundRect(g, b, kMuteCornerRadius, hovered(ButtonId::MusicToggle) ? kMuteHover : kCornerFill);
         strokeRoundRect(g, b, 11, kCornerOutline);
         const bool deviceOpen = window.music && window.music->waveOut;
         const ARGB iconColour = deviceOpen ? kSpeaker : kSpeakerNoDevice;
