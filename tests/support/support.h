@@ -2,8 +2,11 @@
 // it back, one Steam world builder, the message-box watcher and the driver of the real installer.
 #pragma once
 #include <windows.h>
+#include <winioctl.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <utility>
@@ -22,43 +25,165 @@ struct Pinned {
     Pinned& operator=(const Pinned&) = delete;
 };
 
+inline std::wstring env(const wchar_t* name) {  // empty when unset
+    std::vector<wchar_t> value(32768, L'\0');
+    const DWORD length = GetEnvironmentVariableW(name, value.data(), 32768);
+    return std::wstring(value.data(), length < 32768 ? length : 0);
+}
+
+inline bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+inline bool makeFolders(const std::wstring& path) {  // like mkdir -p
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const size_t cut = path.find_last_of(L'\\');
+    if (cut != std::wstring::npos && cut > 2) makeFolders(path.substr(0, cut));
+    return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+inline bool writeFile(const std::wstring& path, const std::string& bytes) {  // makes the folders first
+    makeFolders(path.substr(0, path.find_last_of(L'\\')));
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    const DWORD size = static_cast<DWORD>(bytes.size());
+    return file && WriteFile(file.get(), bytes.data(), size, &written, nullptr) && written == size;
+}
+
+inline std::string readFile(const std::wstring& path) {  // empty when missing
+    const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr));
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (file && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    return bytes;
+}
+
+// The names FindFirstFileW finds for a pattern (folder\*, folder\*.dll), without "." and "..".
+inline std::vector<std::wstring> listFolder(const std::wstring& pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    FindHandle find(FindFirstFileW(pattern.c_str(), &found));
+    for (bool more = static_cast<bool>(find); more; more = FindNextFileW(find.get(), &found)) {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    }
+    return names;
+}
+
+inline void removeTree(const std::wstring& path) {
+    for (const std::wstring& name : listFolder(path + L"\\*")) {
+        const std::wstring child = path + L"\\" + name;
+        const DWORD attributes = GetFileAttributesW(child.c_str());
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        const bool folder = attributes & FILE_ATTRIBUTE_DIRECTORY;
+        const bool link = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
+        if (folder && !link) removeTree(child);
+        else if (!DeleteFileW(child.c_str())) RemoveDirectoryW(child.c_str());
+    }
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryW(path.c_str());
+}
+
 // A fresh folder under C:\lumivex-tests (outside the temp folder, where the installer refuses to
 // run), removed with everything in it.
 class ScratchFolder : Pinned {
 public:
-    explicit ScratchFolder(const std::wstring& name = L"t");
-    ~ScratchFolder();
+    explicit ScratchFolder(const std::wstring& name = L"t") {
+        static unsigned counter = 0;
+        ++counter;
+        const std::wstring unique = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter);
+        path_ = env(L"SystemDrive") + L"\\lumivex-tests\\" + name + L"-" + unique;
+        removeTree(path_);
+        makeFolders(path_);
+    }
+    ~ScratchFolder() { removeTree(path_); }
     const std::wstring& path() const { return path_; }
     std::wstring operator/(const std::wstring& relative) const { return path_ + L"\\" + relative; }
 private:
     std::wstring path_;
 };
 
-bool makeFolders(const std::wstring& path);                         // like mkdir -p
-bool writeFile(const std::wstring& path, const std::string& bytes);  // makes the folders first
-std::string readFile(const std::wstring& path);                     // empty when missing
-void removeTree(const std::wstring& path);
-// The names FindFirstFileW finds for a pattern (folder\*, folder\*.dll), without "." and "..".
-std::vector<std::wstring> listFolder(const std::wstring& pattern);
-bool exists(const std::wstring& path);
-std::string utf8(const std::wstring& text);
-std::wstring env(const wchar_t* name);  // empty when unset
+inline std::string utf8(const std::wstring& text) {
+    const int units = static_cast<int>(text.size());
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), units, bytes.data(), length, nullptr, nullptr);
+    return bytes;
+}
+
 // A Linux path (LUMIVEX_SOURCE, LUMIVEX_BUILD, ...) as Wine's Z: path with backslashes.
-std::wstring fromUnix(const std::wstring& unixPath);
-std::string unixPath(const std::wstring& path);      // Wine's Unix name of a Windows path, or empty
-std::wstring fixturePath(const std::wstring& name);  // tests/fixtures/steam/<name>
-std::wstring buildPath(const std::wstring& relative);  // <build dir>\<relative>
+inline std::wstring fromUnix(const std::wstring& unixPath) {
+    std::wstring path = L"Z:" + unixPath;
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path;
+}
+
+inline std::string unixPath(const std::wstring& path) {  // Wine's Unix name of a Windows path, or empty
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    const FARPROC function = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
+    const auto toUnix = reinterpret_cast<UnixName>(reinterpret_cast<void*>(function));
+    char* name = toUnix ? toUnix(path.c_str()) : nullptr;
+    if (!name) return std::string();
+    const std::string result = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+inline std::wstring fixturePath(const std::wstring& name) {  // tests/fixtures/steam/<name>
+    return fromUnix(env(L"LUMIVEX_SOURCE") + L"/tests/fixtures/steam/" + name);
+}
+
+inline std::wstring buildPath(const std::wstring& relative) {
+    return fromUnix(env(L"LUMIVEX_BUILD")) + L"\\" + relative;
+}
 
 // Pumps this thread's messages until done() holds; false when the time runs out first.
-bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 30000);
+inline bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 30000) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!done()) {
+        if (GetTickCount64() > deadline) return false;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return true;
+}
 
 // Sets one registry value; puts back the old value, or deletes the value when there was none.
 class RegistryValue : Pinned {
 public:
-    RegistryValue(HKEY hive, const std::wstring& subKey, const std::wstring& name, REGSAM view = 0);
-    ~RegistryValue();
-    bool set(DWORD type, const void* data, DWORD bytes);
-    bool setString(const std::wstring& text, DWORD type = REG_SZ);  // with its terminator
+    RegistryValue(HKEY hive, const std::wstring& subKey, const std::wstring& name, REGSAM view = 0)
+        : hive_(hive), subKey_(subKey), name_(name), view_(view) {
+        RegistryKey key;
+        if (RegOpenKeyExW(hive, subKey.c_str(), 0, KEY_QUERY_VALUE | view, key.out())) return;
+        DWORD size = 0;
+        if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &oldType_, nullptr, &size)) return;
+        oldData_.resize(size);
+        const LSTATUS read = RegQueryValueExW(key.get(), name.c_str(), nullptr, &oldType_, oldData_.data(), &size);
+        existed_ = read == ERROR_SUCCESS;
+    }
+    ~RegistryValue() {
+        RegistryKey key;
+        if (kept_) return;
+        if (RegOpenKeyExW(hive_, subKey_.c_str(), 0, KEY_SET_VALUE | view_, key.out())) return;
+        const DWORD size = static_cast<DWORD>(oldData_.size());
+        if (existed_) RegSetValueExW(key.get(), name_.c_str(), 0, oldType_, oldData_.data(), size);
+        else RegDeleteValueW(key.get(), name_.c_str());
+    }
+    bool set(DWORD type, const void* data, DWORD bytes) {
+        RegistryKey key;
+        const REGSAM access = KEY_SET_VALUE | view_;
+        if (RegCreateKeyExW(hive_, subKey_.c_str(), 0, nullptr, 0, access, nullptr, key.out(), nullptr)) return false;
+        const BYTE* value = static_cast<const BYTE*>(data);
+        return RegSetValueExW(key.get(), name_.c_str(), 0, type, value, bytes) == ERROR_SUCCESS;
+    }
+    bool setString(const std::wstring& text, DWORD type = REG_SZ) {  // with its terminator
+        return set(type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    }
     void keep() { kept_ = true; }  // the value stays when the owner goes
 private:
     HKEY hive_;
@@ -74,53 +199,154 @@ private:
 // Sets one environment variable of this process and puts the old value (or its absence) back.
 class EnvironmentVariable : Pinned {
 public:
-    EnvironmentVariable(const std::wstring& name, const std::wstring& value);
-    ~EnvironmentVariable();
+    EnvironmentVariable(const std::wstring& name, const std::wstring& value)
+        : name_(name), old_(env(name.c_str())), existed_(GetEnvironmentVariableW(name.c_str(), nullptr, 0) > 0) {
+        SetEnvironmentVariableW(name.c_str(), value.c_str());
+    }
+    ~EnvironmentVariable() { SetEnvironmentVariableW(name_.c_str(), existed_ ? old_.c_str() : nullptr); }
 private:
     std::wstring name_;
     std::wstring old_;
-    bool existed_ = false;
+    bool existed_;
 };
 
 // A drive letter of the given type (DRIVE_FIXED, DRIVE_REMOVABLE) for a folder, through Wine's mount
 // manager as winecfg does it: listed at once, with exactly that type.
 class MountedDrive : Pinned {
 public:
-    MountedDrive(const std::wstring& folder, UINT driveType);
-    ~MountedDrive();
+    MountedDrive(const std::wstring& folder, UINT driveType) {
+        const std::string target = unixPath(folder);
+        const DWORD used = GetLogicalDrives();
+        wchar_t letter = L'Y';
+        while (letter >= L'D' && (used & (1u << (letter - L'A')))) --letter;
+        if (letter >= L'D' && !target.empty() && define(letter, target, driveType)) letter_ = letter;
+    }
+    // Wine keeps the (then empty) key it made for the drive's type, in a prefix that goes with the run.
+    ~MountedDrive() {
+        if (letter_) define(letter_, std::string(), DRIVE_NO_ROOT_DIR);
+    }
     bool ok() const { return letter_ != 0; }
     std::wstring root() const { return std::wstring(1, letter_) + L":\\"; }
 private:
+    // Wine's own extension of the mount manager (include/ddk/mountmgr.h in Wine 8).
+    struct WineUnixDrive {
+        ULONG size;
+        ULONG type;
+        ULONG fsType;
+        DWORD serial;
+        ULONGLONG unixDevice;
+        WCHAR letter;
+        USHORT mountPointOffset;
+        USHORT deviceOffset;
+        USHORT labelOffset;
+    };
+    // An empty mount point removes the drive.
+    static bool define(wchar_t letter, const std::string& mountPoint, UINT type) {
+        const DWORD defineUnixDrive = CTL_CODE(0x6d, 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+        const DWORD access = GENERIC_READ | GENERIC_WRITE;
+        const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        const wchar_t* name = L"\\\\.\\MountPointManager";
+        FileHandle manager(CreateFileW(name, access, sharing, nullptr, OPEN_EXISTING, 0, nullptr));
+        std::vector<char> buffer(sizeof(WineUnixDrive) + mountPoint.size() + 1, '\0');
+        auto* drive = reinterpret_cast<WineUnixDrive*>(buffer.data());
+        drive->size = static_cast<ULONG>(buffer.size());
+        drive->type = type;
+        drive->letter = static_cast<WCHAR>(towlower(letter));
+        if (!mountPoint.empty()) {
+            std::memcpy(buffer.data() + sizeof(WineUnixDrive), mountPoint.c_str(), mountPoint.size() + 1);
+            drive->mountPointOffset = sizeof(WineUnixDrive);
+        }
+        const DWORD size = static_cast<DWORD>(buffer.size());
+        DWORD returned = 0;
+        if (!manager) return false;
+        return DeviceIoControl(manager.get(), defineUnixDrive, buffer.data(), size, nullptr, 0, &returned, nullptr);
+    }
     wchar_t letter_ = 0;
 };
 
 // <library>\steamapps\common\<installDir>\game
-std::wstring gameFolderOf(const std::wstring& library,
-                          const std::wstring& installDir = L"Lumivex Orrendale");
+inline std::wstring gameFolderOf(const std::wstring& library, const std::wstring& installDir = L"Lumivex Orrendale") {
+    return library + L"\\steamapps\\common\\" + installDir + L"\\game";
+}
+
 // Makes the game folder with one original archive and returns it.
-std::wstring makeGameFolder(const std::wstring& library,
-                            const std::wstring& installDir = L"Lumivex Orrendale");
+inline std::wstring makeGameFolder(const std::wstring& library) {
+    const std::wstring folder = gameFolderOf(library);
+    writeFile(folder + L"\\archive.rpa", "RPA-3.0 archive");
+    return folder;
+}
+
 // The game's app manifest in the library; a stamp other than 0 becomes its write time.
-std::wstring writeManifest(const std::wstring& library,
-                           const std::string& installDir = "Lumivex Orrendale",
-                           std::uint64_t stamp = 0);
-std::string manifestText(const std::string& installDir);
-bool setWriteTime(const std::wstring& path, std::uint64_t fileTime);
+inline std::wstring writeManifest(const std::wstring& library, const std::string& installDir = "Lumivex Orrendale",
+                                  std::uint64_t stamp = 0) {
+    const std::wstring path = library + L"\\steamapps\\" + kManifestName;
+    writeFile(path, "\"AppState\"\n{\n"
+                    "\t\"appid\"\t\t\"2468020\"\n"
+                    "\t\"name\"\t\t\"Lumivex: Orrendale\"\n"
+                    "\t\"installdir\"\t\t\"" + installDir + "\"\n"
+                    "\t\"StateFlags\"\t\t\"4\"\n}\n");
+    const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    FileHandle file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, sharing, nullptr, OPEN_EXISTING, 0, nullptr));
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(stamp);
+    time.dwHighDateTime = static_cast<DWORD>(stamp >> 32);
+    if (stamp) SetFileTime(file.get(), nullptr, nullptr, &time);
+    return path;
+}
+
 // libraryfolders.vdf listing the folders with Steam's escaping, in the block format (Steam since
 // 2021) or the flat one before it.
-std::string libraryFoldersVdf(const std::vector<std::wstring>& libraries, bool blockFormat = true);
+inline std::string libraryFoldersVdf(const std::vector<std::wstring>& libraries, bool blockFormat = true) {
+    std::string vdf = blockFormat ? "\"libraryfolders\"\n{\n\t\"contentstatsid\"\t\t\"-1234\"\n"
+                                  : "\"LibraryFolders\"\n{\n\t\"TimeNextStatsReport\"\t\t\"1\"\n";
+    for (size_t index = 0; index < libraries.size(); ++index) {
+        std::string escaped;
+        for (char byte : utf8(libraries[index])) {
+            if (byte == '\\' || byte == '"') escaped += '\\';
+            escaped += byte;
+        }
+        if (blockFormat) {
+            vdf += "\t\"" + std::to_string(index) + "\"\n\t{\n";
+            vdf += "\t\t\"path\"\t\t\"" + escaped + "\"\n";
+            vdf += "\t\t\"apps\"\n\t\t{\n\t\t\t\"2468020\"\t\t\"123456\"\n\t\t}\n\t}\n";
+        } else {
+            vdf += "\t\"" + std::to_string(index + 1) + "\"\t\t\"" + escaped + "\"\n";
+        }
+    }
+    return vdf + "}\n";
+}
 
 // A Steam installation at <root> (registered as HKCU\Software\Valve\Steam SteamPath while the
 // world lives), whose libraryfolders.vdf lists the given libraries; each library gets the game
 // (manifest, game folder with an archive, the stand-in Lumivex.exe above the game folder).
 class SteamWorld : Pinned {
 public:
-    SteamWorld(const std::wstring& root, const std::vector<std::wstring>& libraries);
+    SteamWorld(const std::wstring& root, const std::vector<std::wstring>& libraries)
+        : steamPath_(HKEY_CURRENT_USER, L"Software\\Valve\\Steam", L"SteamPath") {
+        steamPath_.setString(root);
+        writeFile(root + L"\\steamapps\\libraryfolders.vdf", libraryFoldersVdf(libraries));
+        const std::wstring standIn = buildPath(L"tests\\stand_in.exe");
+        for (const std::wstring& library : libraries) {
+            writeManifest(library);
+            gameFolders.push_back(makeGameFolder(library));
+            const std::wstring game = gameFolderOf(library) + L"\\..\\Lumivex.exe";
+            CopyFileW(standIn.c_str(), game.c_str(), FALSE);
+        }
+    }
     std::vector<std::wstring> gameFolders;
     void keep() { steamPath_.keep(); }  // the demo world outlives its builder
 private:
     RegistryValue steamPath_;
 };
+
+inline std::wstring windowText(HWND hwnd) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    const int length = GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<size_t>(length));
+    return text;
+}
+
+inline void answerBox(HWND box, int buttonId) { PostMessageW(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), 0); }
 
 struct SeenBox {
     std::wstring caption;
@@ -128,32 +354,111 @@ struct SeenBox {
     UINT style = 0;  // MB_OK or MB_YESNO, the icon, MB_DEFBUTTON2 when No is the default
 };
 
+// What a message box window shows.
+inline SeenBox readBox(HWND box) {
+    SeenBox seen;
+    seen.caption = windowText(box);
+    seen.text = windowText(GetDlgItem(box, 0xFFFF));
+    seen.style = MB_OK;
+    if (GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO)) {
+        seen.style = MB_YESNO;
+        const LRESULT defaultButton = SendMessageW(box, DM_GETDEFID, 0, 0);
+        if (HIWORD(defaultButton) == DC_HASDEFID && LOWORD(defaultButton) == IDNO) seen.style |= MB_DEFBUTTON2;
+    }
+    // The icon control is 0x14 in Windows' message box and stc1 (0x440) in Wine's.
+    HWND iconControl = GetDlgItem(box, 0x14) ? GetDlgItem(box, 0x14) : GetDlgItem(box, 0x440);
+    const HICON shown = reinterpret_cast<HICON>(SendMessageW(iconControl, STM_GETICON, 0, 0));
+    const std::pair<LPCWSTR, UINT> icons[] = {
+        {IDI_WARNING, MB_ICONWARNING},
+        {IDI_ERROR, MB_ICONERROR},
+        {IDI_QUESTION, MB_ICONQUESTION},
+        {IDI_INFORMATION, MB_ICONINFORMATION},
+    };
+    for (const auto& [icon, style] : icons)
+        if (shown && shown == LoadIconW(nullptr, icon)) seen.style |= style;
+    return seen;
+}
+
 // Records and answers (with the given button id) every message box shown on this thread.
 class BoxWatcher : Pinned {
 public:
-    explicit BoxWatcher(int answer = IDOK);
-    ~BoxWatcher();
+    explicit BoxWatcher(int answerWith = IDOK) : answer(answerWith) {
+        active() = this;
+        hook_ = SetWindowsHookExW(WH_CBT, watch, nullptr, GetCurrentThreadId());
+    }
+    ~BoxWatcher() {
+        if (hook_) UnhookWindowsHookEx(hook_);
+        active() = nullptr;
+    }
     std::vector<SeenBox> boxes;
     int answer;
 private:
+    static BoxWatcher*& active() {
+        static thread_local BoxWatcher* watcher = nullptr;
+        return watcher;
+    }
+    static LRESULT CALLBACK watch(int code, WPARAM wParam, LPARAM lParam) {
+        HWND box = reinterpret_cast<HWND>(wParam);
+        wchar_t className[16] = {};
+        GetClassNameW(box, className, 16);
+        if (code == HCBT_ACTIVATE && active() && std::wstring(className) == L"#32770") {
+            active()->boxes.push_back(readBox(box));
+            answerBox(box, active()->answer);
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
     HHOOK hook_ = nullptr;
 };
-
-// What a message box window shows.
-SeenBox readBox(HWND box);
 
 // The installer (LUMIVEX_EXE unless another exe is given) copied into a folder and started there
 // with the arguments; ended with TerminateProcess if it still runs when the driver goes.
 class Installer : Pinned {
 public:
-    Installer(const std::wstring& folder, const std::wstring& arguments, const std::wstring& exe = L"");
-    ~Installer();
+    Installer(const std::wstring& folder, const std::wstring& arguments, const std::wstring& exe = L"") {
+        const std::wstring from = exe.empty() ? fromUnix(env(L"LUMIVEX_EXE")) : exe;
+        const std::wstring copy = folder + L"\\LumivexPatchInstaller.exe";
+        CopyFileW(from.c_str(), copy.c_str(), FALSE);
+        std::wstring line = L"\"" + copy + L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        const wchar_t* where = folder.c_str();
+        if (!CreateProcessW(copy.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, where, &startup, &started))
+            return;
+        ThreadHandle thread(started.hThread);
+        process_.reset(started.hProcess);
+        id_ = started.dwProcessId;
+    }
+    ~Installer() {
+        if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_.get(), 99);
+            WaitForSingleObject(process_.get(), 10000);
+        }
+    }
     // A visible top-level window of the process with this class ("#32770" for a message box),
     // waited for; nullptr when none appears in time or the process ends first.
-    HWND window(const wchar_t* className, DWORD timeoutMs = 30000) const;
+    HWND window(const wchar_t* className, DWORD timeoutMs = 30000) const {
+        HWND found = nullptr;
+        const auto findOne = [&] {
+            HWND candidate = FindWindowExW(nullptr, nullptr, className, nullptr);
+            while (candidate && !found) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(candidate, &owner);
+                if (owner == id_ && IsWindowVisible(candidate)) found = candidate;
+                candidate = FindWindowExW(nullptr, candidate, className, nullptr);
+            }
+            const bool ended = WaitForSingleObject(process_.get(), 0) != WAIT_TIMEOUT;
+            return found || ended;  // no window after the end
+        };
+        pumpUntil(findOne, timeoutMs);
+        return found;
+    }
     // The exit code, waited for; STILL_ACTIVE when the process does not end in time.
-    DWORD exitCode(DWORD timeoutMs = 30000) const;
-    DWORD id() const { return id_; }
+    DWORD exitCode(DWORD timeoutMs = 30000) const {
+        DWORD code = STILL_ACTIVE;
+        if (WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process_.get(), &code);
+        return code;
+    }
 private:
     ThreadHandle process_;  // a process handle closes as a thread's does
     DWORD id_ = 0;
@@ -161,7 +466,17 @@ private:
 
 // The command line and the working folder stand_in.exe (copied to `exe`) recorded, waited for;
 // empty when it did not run in time.
-std::pair<std::wstring, std::wstring> standInRecord(const std::wstring& exe, DWORD timeoutMs = 20000);
+inline std::pair<std::wstring, std::wstring> standInRecord(const std::wstring& exe) {
+    const std::wstring record = exe + L".record";
+    if (!pumpUntil([&] { return exists(record); }, 20000)) return {};
+    const std::string bytes = readFile(record);
+    const int size = static_cast<int>(bytes.size());
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, text.data(), size));
+    const size_t firstEnd = text.find(L'\n');
+    const size_t secondEnd = text.find(L'\n', firstEnd + 1);
+    return {text.substr(0, firstEnd), text.substr(firstEnd + 1, secondEnd - firstEnd - 1)};
+}
 
 // The installer window's button rectangles, in ButtonId order from LangSimplified (1) to
 // OpenAppFolder (11).
@@ -173,16 +488,54 @@ constexpr LayoutRect MainLayout::*kButtonRects[] = {
 };
 
 // Input as the window receives it from the mouse and keyboard.
-void clickAt(HWND hwnd, POINT at);
+inline void clickAt(HWND hwnd, POINT at) {
+    const LPARAM where = MAKELPARAM(at.x, at.y);
+    PostMessageW(hwnd, WM_MOUSEMOVE, 0, where);
+    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    PostMessageW(hwnd, WM_LBUTTONUP, 0, where);
+}
+
+inline void pressKey(HWND hwnd, WPARAM virtualKey) {
+    PostMessageW(hwnd, WM_KEYDOWN, virtualKey, 1);
+    PostMessageW(hwnd, WM_KEYUP, virtualKey, 0xC0000001);
+}
+
 // The point `across` of the way through a layout rectangle, at its middle height, in client pixels.
-POINT pointIn(const LayoutRect& rect, float scale, float across = .5f);
+inline POINT pointIn(const LayoutRect& rect, float scale, float across = .5f) {
+    const float x = (rect.left + rect.width * across) * scale;
+    const float y = (rect.top + rect.height / 2) * scale;
+    return POINT{static_cast<LONG>(x), static_cast<LONG>(y)};
+}
+
 // The same for a rectangle of the installer window's layout in a state, at its client size and DPI.
-POINT pointOf(HWND hwnd, InstallerState state, LayoutRect MainLayout::*rect, float across = .5f,
-              int dpi = 96);
-void pressKey(HWND hwnd, WPARAM virtualKey);
-void answerBox(HWND box, int buttonId);
+inline POINT pointOf(HWND hwnd, InstallerState state, LayoutRect MainLayout::*rect, float across = .5f,
+                     int dpi = 96) {
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    const float width = static_cast<float>(client.right);
+    const float height = static_cast<float>(client.bottom);
+    const float scale = scaleFor(width, height, static_cast<float>(dpi));
+    const MainLayout layout = computeLayout(width / scale, height / scale, state);
+    return pointIn(layout.*rect, scale, across);
+}
+
 // The colour (0xRRGGBB) the screen shows at a point of the window's client area.
-std::uint32_t screenPixel(HWND hwnd, int x, int y);
-bool closeTo(std::uint32_t rgb, std::uint32_t expected, int tolerance = 3);
+inline std::uint32_t screenPixel(HWND hwnd, int x, int y) {
+    POINT at{x, y};
+    ClientToScreen(hwnd, &at);
+    const HDC screen = GetDC(nullptr);
+    const COLORREF colour = GetPixel(screen, at.x, at.y);
+    ReleaseDC(nullptr, screen);
+    return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+}
+
+inline bool closeTo(std::uint32_t rgb, std::uint32_t expected, int tolerance = 3) {
+    for (int shift : {0, 8, 16}) {
+        const int channel = static_cast<int>((rgb >> shift) & 0xFF);
+        const int wanted = static_cast<int>((expected >> shift) & 0xFF);
+        if (std::abs(channel - wanted) > tolerance) return false;
+    }
+    return true;
+}
 
 }  // namespace support
