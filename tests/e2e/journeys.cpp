@@ -17,9 +17,8 @@
 namespace {
 const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
-// What a screen reader hears of a window's client: each child's name, "button:" before a
-// button's, then "focus:" and the name of what has the focus (empty for the client) if it says it
-// is focused.
+// What a reader hears of a window's client: each child's name ("button:" before a button's), then
+// "focus:" and the focused child's name (empty for the client) when it says it is focused.
 std::vector<std::wstring> heard(HWND hwnd, ComPtr<IAccessible>* keep = nullptr) {
     ComPtr<IAccessible> client;
     std::vector<std::wstring> names;
@@ -69,11 +68,6 @@ bool press(HWND hwnd, const std::wstring& name, LONG* state) {
     return client->accDoDefaultAction(child) == S_OK;
 }
 
-std::wstring title(HWND hwnd) {
-    std::wstring text(256, L'\0');
-    return text.substr(0, GetWindowTextW(hwnd, text.data(), 256));
-}
-
 bool shows(HWND hwnd, POINT at, Gdiplus::ARGB colour) {
     return support::pumpUntil([&] {
         const std::uint32_t seen = support::screenPixel(hwnd, at.x, at.y);
@@ -81,8 +75,7 @@ bool shows(HWND hwnd, POINT at, Gdiplus::ARGB colour) {
     });
 }
 
-// A folder nobody may write to, root included (as root Wine writes anywhere): Linux's immutable
-// flag.
+// A folder nobody may write to, root included (as root Wine writes anywhere): Linux's immutable flag.
 struct Immutable {
     std::string folder;
     explicit Immutable(const std::wstring& path) : folder(support::unixPath(path)) { EXPECT_TRUE(chattr("+i")); }
@@ -132,7 +125,7 @@ TEST(RealJourney, FirstStartThroughFailuresToTheGame) {
     RECT client{};
     RECT outer{};
     ASSERT_TRUE(chooser && GetClientRect(chooser, &client));
-    EXPECT_EQ(title(chooser), kInstallerCaption);
+    EXPECT_EQ(support::windowText(chooser), kInstallerCaption);
     EXPECT_EQ(client.right, MulDiv(650, dpi, 96));
     EXPECT_EQ(client.bottom, MulDiv(280, dpi, 96));
     EXPECT_TRUE(centred(chooser, work, outer));
@@ -161,7 +154,7 @@ TEST(RealJourney, FirstStartThroughFailuresToTheGame) {
     const POINT inPill = support::pointOf(main, Ready, &MainLayout::langEnglishButton, .1f, dpi);
     EXPECT_TRUE(shows(main, inPill, palette::kPillSelected));
     const LocalizedText& english = textsFor(2);
-    EXPECT_EQ(title(main), english[TextSlot::windowTitle]);
+    EXPECT_EQ(support::windowText(main), english[TextSlot::windowTitle]);
     ASSERT_TRUE(hears(main, L"focus:") && hears(main, english[TextSlot::patchWillOverwrite]));
     const std::vector<std::wstring> shown = heard(main);
     const bool steamFirst = std::count(shown.begin(), shown.end(), world.gameFolders[0]) > 0;
@@ -224,22 +217,19 @@ TEST(RealJourney, FirstStartThroughFailuresToTheGame) {
         for (WPARAM key : keys) support::pressKey(main, key);
         EXPECT_TRUE(hears(main, L"focus:button:" + focus)) << support::utf8(focus);
     }
-    EXPECT_EQ(title(main), text[TextSlot::windowTitle]);
+    EXPECT_EQ(support::windowText(main), text[TextSlot::windowTitle]);
     ComPtr<IAccessible> reader;
     VARIANT focus{};
     ASSERT_FALSE(heard(main, &reader).empty());
     ASSERT_EQ(reader->get_accFocus(&focus), S_OK);
-    LONG left = 0;
-    LONG top = 0;
-    LONG width = 0;
-    LONG height = 0;
-    reader->accLocation(&left, &top, &width, &height, focus);
+    RECT place{};  // left, top, width, height
+    reader->accLocation(&place.left, &place.top, &place.right, &place.bottom, focus);
     POINT primary = support::pointOf(main, Ready, &MainLayout::primaryButton, 0, dpi);
     const float scale = scaleFor(float(client.right), float(client.bottom), float(dpi));
     EXPECT_TRUE(shows(main, {primary.x - LONG(3 * scale), primary.y}, palette::kFocusRing));
     ClientToScreen(main, &primary);
     // On the screen, not in the client: the window is not at the origin.
-    EXPECT_NEAR(left, primary.x, 1);
+    EXPECT_NEAR(place.left, primary.x, 1);
     support::pressKey(main, VK_SPACE);
     ASSERT_TRUE(hears(main, L"focus:button:" + std::wstring(text[TextSlot::launchGame])));
     EXPECT_TRUE(support::readFile(second + L"\\patch.rpa") == patch);

@@ -15,6 +15,19 @@ if [ -z "$display" ]; then
   timeout 10 bash -c "until [ -s '$state/display' ]; do sleep 0.1; done" || { echo "Xvfb did not start"; exit 1; }
   display=":$(cat "$state/display")"
 fi
-"$here/make-prefix.sh" "$build/wineprefix" "$display"
-printf 'export DISPLAY=%s\nexport WINEPREFIX=%s\nexport WINEDEBUG=-all\n' "$display" "$build/wineprefix" >"$state/env"
+prefix="$build/wineprefix"
+"$here/make-prefix.sh" "$prefix" "$display"
+# The tests' own drives: M: fixed, N: removable, S: the folder system_tests.sh mounts a small tmpfs
+# on. Wine's mount manager reads the letters and their types when the server starts, so it restarts.
+for drive in m:fixed n:removable s:small; do
+  mkdir -p "$build/drives/${drive#*:}"
+  ln -sfn "$build/drives/${drive#*:}" "$prefix/dosdevices/${drive%%:*}:"
+done
+export WINEPREFIX="$prefix" DISPLAY="$display" WINEDEBUG=-all
+timeout 30 wine reg add 'HKLM\Software\Wine\Drives' /v n: /d floppy /f >/dev/null 2>&1
+server=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+timeout 20 "$server" -k || true
+timeout 20 "$server" -w || true
+setsid "$server" -p >/dev/null 2>&1 </dev/null || true
+printf 'export DISPLAY=%s\nexport WINEPREFIX=%s\nexport WINEDEBUG=-all\n' "$display" "$prefix" >"$state/env"
 echo "harness ready: DISPLAY=$display WINEPREFIX=$build/wineprefix"
