@@ -351,7 +351,7 @@ inline void answerBox(HWND box, int buttonId) { PostMessageW(box, WM_COMMAND, MA
 struct SeenBox {
     std::wstring caption;
     std::wstring text;
-    UINT style = 0;  // MB_OK or MB_YESNO, the icon, MB_DEFBUTTON2 when No is the default
+    UINT style = 0;  // MB_OK or MB_YESNO, and the icon
 };
 
 // What a message box window shows.
@@ -359,23 +359,14 @@ inline SeenBox readBox(HWND box) {
     SeenBox seen;
     seen.caption = windowText(box);
     seen.text = windowText(GetDlgItem(box, 0xFFFF));
-    seen.style = MB_OK;
-    if (GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO)) {
-        seen.style = MB_YESNO;
-        const LRESULT defaultButton = SendMessageW(box, DM_GETDEFID, 0, 0);
-        if (HIWORD(defaultButton) == DC_HASDEFID && LOWORD(defaultButton) == IDNO) seen.style |= MB_DEFBUTTON2;
-    }
+    seen.style = GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO) ? MB_YESNO : MB_OK;
     // The icon control is 0x14 in Windows' message box and stc1 (0x440) in Wine's.
     HWND iconControl = GetDlgItem(box, 0x14) ? GetDlgItem(box, 0x14) : GetDlgItem(box, 0x440);
     const HICON shown = reinterpret_cast<HICON>(SendMessageW(iconControl, STM_GETICON, 0, 0));
-    const std::pair<LPCWSTR, UINT> icons[] = {
-        {IDI_WARNING, MB_ICONWARNING},
-        {IDI_ERROR, MB_ICONERROR},
-        {IDI_QUESTION, MB_ICONQUESTION},
-        {IDI_INFORMATION, MB_ICONINFORMATION},
-    };
-    for (const auto& [icon, style] : icons)
+    const std::pair<LPCWSTR, UINT> icons[] = {{IDI_WARNING, MB_ICONWARNING}, {IDI_ERROR, MB_ICONERROR}};
+    for (const auto& [icon, style] : icons) {
         if (shown && shown == LoadIconW(nullptr, icon)) seen.style |= style;
+    }
     return seen;
 }
 
