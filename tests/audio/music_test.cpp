@@ -1,52 +1,18 @@
-// The music: the decoder, and the player through stand-ins of the wave-out functions and without
-// a sound device.
+// The music player, through stand-ins of winmm and without a sound device.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 
 #include "audio/music.h"
 #include "resources/resource_ids.h"
 #include "support.h"
 
+using namespace support;
+
 namespace {
 
-std::string fixture(const wchar_t* name) {
-    return support::readFile(support::fromUnix(support::env(L"LUMIVEX_SOURCE") + L"/tests/audio/" + name));
-}
-
-DecodedTrack decode(const std::string& ogg) { return decodeTrack(ogg.data(), static_cast<DWORD>(ogg.size())); }
-
-std::string embeddedTrack() {
-    const HRSRC info = FindResourceW(nullptr, MAKEINTRESOURCEW(IDR_MUSIC), MAKEINTRESOURCEW(10));
-    const char* bytes = static_cast<const char*>(LockResource(LoadResource(nullptr, info)));
-    return std::string(bytes, SizeofResource(nullptr, info));
-}
-
-// The embedded track decodes to as many samples as its last Ogg page's granule position says; only
-// mono and stereo streams are playable.
-TEST(Music, TracksDecodeAsTheirHeadersSay) {
-    const std::string ogg = embeddedTrack();
-    std::uint64_t granule = 0;
-    std::memcpy(&granule, ogg.data() + ogg.rfind("OggS") + 6, 8);
-    const DecodedTrack track = decode(ogg);
-    EXPECT_EQ(track.samplesPerChannel, static_cast<int>(granule));
-    const size_t samples = static_cast<size_t>(track.samplesPerChannel) * track.channels;
-    EXPECT_LT(std::count(track.samples.get(), track.samples.get() + samples, 0), samples / 2);  // it sounds
-    const std::pair<std::string, bool> rows[] = {
-        {fixture(L"mono.ogg"), true},
-        {fixture(L"three_channels.ogg"), false},
-        {ogg.substr(0, 200), false},
-    };
-    for (const auto& [bytes, playable] : rows) {
-        EXPECT_EQ(isPlayable(decode(bytes)), playable) << bytes.size();
-    }
-}
-
-// What the player asked of the device: one letter a call (open, prepare, write, reset, unprepare,
-// close), the format it opened, the buffer it wrote and each volume it set.
+// The player's calls (open, prepare, write, reset, unprepare, close), its buffer and its volumes.
 std::string calls;
-WAVEFORMATEX opened{};
 WAVEHDR written{};
 std::vector<DWORD> volumes;
 
@@ -55,55 +21,42 @@ MMRESULT record(char call) {
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT WINAPI recordOpen(LPHWAVEOUT device, UINT, LPCWAVEFORMATEX format, DWORD_PTR, DWORD_PTR, DWORD) {
-    opened = *format;
-    *device = reinterpret_cast<HWAVEOUT>(0x5A5A);
-    return record('o');
-}
-
-MMRESULT WINAPI recordPrepare(HWAVEOUT, LPWAVEHDR header, UINT) {
-    header->dwFlags |= WHDR_PREPARED;
-    return record('p');
-}
-
-MMRESULT WINAPI recordWrite(HWAVEOUT, LPWAVEHDR header, UINT) {
-    written = *header;
-    return record('w');
-}
-
-MMRESULT WINAPI recordReset(HWAVEOUT) { return record('r'); }
-MMRESULT WINAPI recordUnprepare(HWAVEOUT, LPWAVEHDR, UINT) { return record('u'); }
-MMRESULT WINAPI recordClose(HWAVEOUT) { return record('c'); }
-
-MMRESULT WINAPI recordVolume(HWAVEOUT, DWORD volume) {
-    volumes.push_back(volume);
-    return MMSYSERR_NOERROR;
-}
+DecodedTrack decode(const std::string& ogg) { return decodeTrack(ogg.data(), static_cast<DWORD>(ogg.size())); }
 
 void expectReleased(const MusicPlayer& player) {
     EXPECT_FALSE(player.waveOut || player.samples || player.header.lpData || player.winmm);
 }
 
-// The whole track goes to the device as one 16-bit buffer that loops until stopped, at the music's
-// volume; mute sets the volume to 0 and back; stopping resets the device before the buffer goes.
+// The whole track (per its last Ogg page) loops as one buffer at the music's volume; mute sets 0 and
+// back; stop resets the device before freeing the buffer. Only mono and stereo play.
 TEST(Music, TheWholeTrackLoopsUntilStopped) {
-    const std::string ogg = fixture(L"mono.ogg");
-    const DecodedTrack track = decode(ogg);
-    const DWORD trackBytes = static_cast<DWORD>(track.samplesPerChannel) * 2;
+    const HRSRC resource = FindResourceW(nullptr, MAKEINTRESOURCEW(IDR_MUSIC), MAKEINTRESOURCEW(10));
+    const char* bytes = static_cast<const char*>(LockResource(LoadResource(nullptr, resource)));
+    const std::string ogg(bytes, SizeofResource(nullptr, resource));
+    std::uint64_t granule = 0;
+    std::memcpy(&granule, ogg.data() + ogg.rfind("OggS") + 6, 8);
     MusicPlayer player;
-    player.open = recordOpen;
-    player.prepareHeader = recordPrepare;
-    player.write = recordWrite;
-    player.reset = recordReset;
-    player.unprepareHeader = recordUnprepare;
-    player.close = recordClose;
-    player.setVolume = recordVolume;
+    player.open = [](LPHWAVEOUT device, UINT, LPCWAVEFORMATEX, DWORD_PTR, DWORD_PTR, DWORD) {
+        *device = reinterpret_cast<HWAVEOUT>(0x5A5A);
+        return record('o');
+    };
+    player.prepareHeader = [](HWAVEOUT, LPWAVEHDR header, UINT) {
+        header->dwFlags |= WHDR_PREPARED;
+        return record('p');
+    };
+    player.write = [](HWAVEOUT, LPWAVEHDR header, UINT) {
+        written = *header;
+        return record('w');
+    };
+    player.reset = [](HWAVEOUT) { return record('r'); };
+    player.unprepareHeader = [](HWAVEOUT, LPWAVEHDR, UINT) { return record('u'); };
+    player.close = [](HWAVEOUT) { return record('c'); };
+    player.setVolume = [](HWAVEOUT, DWORD volume) {
+        volumes.push_back(volume);
+        return MMRESULT{MMSYSERR_NOERROR};
+    };
     playTrack(player, ogg.data(), static_cast<DWORD>(ogg.size()));
-    EXPECT_EQ(calls, "opw");
-    EXPECT_EQ(opened.nChannels, 1);
-    EXPECT_EQ(opened.nAvgBytesPerSec, static_cast<DWORD>(track.sampleRate) * 2);
-    ASSERT_EQ(written.dwBufferLength, trackBytes);
-    EXPECT_EQ(std::memcmp(written.lpData, track.samples.get(), trackBytes), 0);
+    EXPECT_EQ(written.dwBufferLength, granule * 2 * 2);
     EXPECT_EQ(written.dwFlags & (WHDR_BEGINLOOP | WHDR_ENDLOOP), DWORD{WHDR_BEGINLOOP | WHDR_ENDLOOP});
     EXPECT_EQ(written.dwLoops, INFINITE);
     toggleMute(player);
@@ -112,15 +65,18 @@ TEST(Music, TheWholeTrackLoopsUntilStopped) {
     stopMusic(player);
     EXPECT_EQ(calls, "opwruc");
     expectReleased(player);
+    const std::wstring folder = fromUnix(env(L"LUMIVEX_SOURCE") + L"/tests/audio/");
+    EXPECT_TRUE(isPlayable(decode(readFile(folder + L"mono.ogg"))));
+    EXPECT_FALSE(isPlayable(decode(readFile(folder + L"three_channels.ogg"))));
 }
 
+// No sound device in the prefix: silent, holding nothing, the mute choice still kept for the button.
 TEST(Music, WithoutADeviceStaysSilentAndReleasesEverything) {
     MusicPlayer player;
     startMusic(player, GetModuleHandleW(nullptr));
     expectReleased(player);
-    toggleMute(player);  // the button still shows the choice
+    toggleMute(player);
     EXPECT_EQ(player.muted, 1);
-    stopMusic(player);
     stopMusic(player);
     expectReleased(player);
 }
