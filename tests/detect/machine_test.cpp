@@ -68,16 +68,21 @@ PathList rankedLibraries(const MainWindow& window, const std::wstring& top) {
 // time and root order, manual ones first. A pass during a copy leaves it and the selection be.
 TEST(Machine, DetectionRanksMergesAndKeepsTheSelection) {
     ScratchFolder scratch(L"pass");
+    // Steam on the harness's fixed drive M: and removable drive N:, gone again after the test.
+    const std::wstring fixedSteam = L"M:\\Steam";
+    const std::wstring removableSteam = L"N:\\Steam";
+    struct EmptiedAfter {
+        ~EmptiedAfter() {
+            removeTree(L"M:\\Steam");
+            removeTree(L"N:\\Steam");
+        }
+    } drives;
     const PathList roots{scratch / L"User", scratch / L"View64", scratch / L"View32", scratch / L"pf\\Steam",
-                         scratch / L"fixed\\Steam", scratch / L"removable\\Steam"};
+                         fixedSteam, removableSteam};
     for (const std::wstring& root : roots) {
         makeGameFolder(root);
         writeManifest(root, "Lumivex Orrendale", root == roots[4] ? 0x01D9900000000002ull : 0x01D9900000000001ull);
     }
-    MountedDrive fixed(scratch / L"fixed", DRIVE_FIXED);
-    MountedDrive removable(scratch / L"removable", DRIVE_REMOVABLE);
-    ASSERT_TRUE(fixed.ok());
-    ASSERT_TRUE(removable.ok());
     SteamWorld world(roots[0], {scratch / L"Recorded", scratch / L"Renamed"});
     writeManifest(scratch / L"Renamed", "Lumivex Orrendale Beta", 0x01D9900000000009ull);  // the newest
     const std::wstring user = spelledLikeSteam(roots[0]);
@@ -92,7 +97,6 @@ TEST(Machine, DetectionRanksMergesAndKeepsTheSelection) {
     ASSERT_TRUE(machine64.set(REG_SZ, roots[1].c_str(), static_cast<DWORD>(roots[1].size() * 2)));
     ASSERT_TRUE(record.setString(parentFolder(world.gameFolders[0]) + L"\\"));
     EnvironmentVariable programFiles(L"ProgramFiles", scratch / L"pf");
-    const std::wstring fixedSteam = fixed.root() + L"Steam";  // the newer manifest
     MainWindow window;
     detectGameFolders(window);
     const PathList found{L"Recorded", fixedSteam, L"user", L"View64", L"View32", L"pf\\Steam", L"Renamed"};
