@@ -231,10 +231,9 @@ TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
         SCOPED_TRACE(&row - rows);
         World world;
         plan = row.plan;
-        std::optional<support::MountedDrive> drive;
         if (row.setup == ThroughDrive) {
-            drive.emplace(world.scratch.path(), DRIVE_FIXED);
-            world.record.patchPath = drive->root() + L"Lumivex Orrendale\\.\\GAME/x\\..\\patch.rpa";
+            const std::wstring scratch = support::throughDriveZ(world.scratch.path());
+            world.record.patchPath = scratch + L"\\Lumivex Orrendale\\.\\GAME/x\\..\\patch.rpa";
         }
         const bool oldReadOnly = row.setup == ReadOnlyOld || row.setup == HeldLikeFopen;
         if (oldReadOnly) SetFileAttributesW(world.target.c_str(), FILE_ATTRIBUTE_READONLY);
@@ -300,13 +299,11 @@ TEST(EarlyInput, IgnoredThenStartsTheGameAndCloses) {
     }
 }
 
-// A small drive (system_tests.sh mounts a tmpfs): the room rule, a patch.rpa.partial left behind
-// giving its room back, and the disk filling up under a copy.
+// A small drive (a tmpfs system_tests.sh mounts on the harness's S:): the room rule, a
+// patch.rpa.partial left behind giving its room back, and the disk filling up under a copy.
 TEST(SmallDrive, RoomAndDiskFull) {
-    const std::wstring disk = support::env(L"LUMIVEX_SMALL_DISK");
-    if (disk.empty()) GTEST_SKIP() << "needs system_tests.sh";
-    support::MountedDrive drive(support::fromUnix(disk), DRIVE_FIXED);
-    ASSERT_TRUE(drive.ok());
+    const std::wstring drive = support::env(L"LUMIVEX_SMALL_DRIVE");
+    if (drive.empty()) GTEST_SKIP() << "needs system_tests.sh";
     const std::int64_t MiB = 1024 * 1024;
     const struct {
         How how;
@@ -322,11 +319,11 @@ TEST(SmallDrive, RoomAndDiskFull) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(&row - rows);
-        World world(drive.root() + L"lib");
+        World world(drive + L"lib");
         plan.reset();
         support::writeFile(world.target + kPartialSuffix, std::string(size_t(row.stale), 's'));
         ULARGE_INTEGER free{};
-        ASSERT_TRUE(GetDiskFreeSpaceExW(drive.root().c_str(), &free, nullptr, nullptr));
+        ASSERT_TRUE(GetDiskFreeSpaceExW(drive.c_str(), &free, nullptr, nullptr));
         support::writeFile(world.patch, std::string(size_t(std::int64_t(free.QuadPart) + row.over), 'n'));
         support::BoxWatcher boxes;
         world.start(row.how);

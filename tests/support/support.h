@@ -2,7 +2,6 @@
 // it back, one Steam world builder, the message-box watcher and the driver of the real installer.
 #pragma once
 #include <windows.h>
-#include <winioctl.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -119,15 +118,16 @@ inline std::wstring fromUnix(const std::wstring& unixPath) {
     return path;
 }
 
-inline std::string unixPath(const std::wstring& path) {  // Wine's Unix name of a Windows path, or empty
+// The same path through Wine's drive Z:, the Unix root.
+inline std::wstring throughDriveZ(const std::wstring& path) {
     using UnixName = char*(CDECL*)(LPCWSTR);
     const FARPROC function = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
     const auto toUnix = reinterpret_cast<UnixName>(reinterpret_cast<void*>(function));
     char* name = toUnix ? toUnix(path.c_str()) : nullptr;
-    if (!name) return std::string();
-    const std::string result = name;
+    if (!name) return std::wstring();
+    const std::string unixName = name;
     HeapFree(GetProcessHeap(), 0, name);
-    return result;
+    return fromUnix(std::wstring(unixName.begin(), unixName.end()));  // ASCII names only
 }
 
 inline std::wstring fixturePath(const std::wstring& name) {  // tests/fixtures/steam/<name>
@@ -208,60 +208,6 @@ private:
     std::wstring name_;
     std::wstring old_;
     bool existed_;
-};
-
-// A drive letter of the given type (DRIVE_FIXED, DRIVE_REMOVABLE) for a folder, through Wine's mount
-// manager as winecfg does it: listed at once, with exactly that type.
-class MountedDrive : Pinned {
-public:
-    MountedDrive(const std::wstring& folder, UINT driveType) {
-        const std::string target = unixPath(folder);
-        const DWORD used = GetLogicalDrives();
-        wchar_t letter = L'Y';
-        while (letter >= L'D' && (used & (1u << (letter - L'A')))) --letter;
-        if (letter >= L'D' && !target.empty() && define(letter, target, driveType)) letter_ = letter;
-    }
-    // Wine keeps the (then empty) key it made for the drive's type, in a prefix that goes with the run.
-    ~MountedDrive() {
-        if (letter_) define(letter_, std::string(), DRIVE_NO_ROOT_DIR);
-    }
-    bool ok() const { return letter_ != 0; }
-    std::wstring root() const { return std::wstring(1, letter_) + L":\\"; }
-private:
-    // Wine's own extension of the mount manager (include/ddk/mountmgr.h in Wine 8).
-    struct WineUnixDrive {
-        ULONG size;
-        ULONG type;
-        ULONG fsType;
-        DWORD serial;
-        ULONGLONG unixDevice;
-        WCHAR letter;
-        USHORT mountPointOffset;
-        USHORT deviceOffset;
-        USHORT labelOffset;
-    };
-    // An empty mount point removes the drive.
-    static bool define(wchar_t letter, const std::string& mountPoint, UINT type) {
-        const DWORD defineUnixDrive = CTL_CODE(0x6d, 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
-        const DWORD access = GENERIC_READ | GENERIC_WRITE;
-        const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
-        const wchar_t* name = L"\\\\.\\MountPointManager";
-        FileHandle manager(CreateFileW(name, access, sharing, nullptr, OPEN_EXISTING, 0, nullptr));
-        std::vector<char> buffer(sizeof(WineUnixDrive) + mountPoint.size() + 1, '\0');
-        auto* drive = reinterpret_cast<WineUnixDrive*>(buffer.data());
-        drive->size = static_cast<ULONG>(buffer.size());
-        drive->type = type;
-        drive->letter = static_cast<WCHAR>(towlower(letter));
-        if (!mountPoint.empty()) {
-            std::memcpy(buffer.data() + sizeof(WineUnixDrive), mountPoint.c_str(), mountPoint.size() + 1);
-            drive->mountPointOffset = sizeof(WineUnixDrive);
-        }
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        DWORD returned = 0;
-        if (!manager) return false;
-        return DeviceIoControl(manager.get(), defineUnixDrive, buffer.data(), size, nullptr, 0, &returned, nullptr);
-    }
-    wchar_t letter_ = 0;
 };
 
 // <library>\steamapps\common\<installDir>\game
