@@ -191,7 +191,7 @@ struct World {
 TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
     enum Setup {
         Nothing,
-        ThroughDrive,   // the patch is the game folder's own, through another drive and spelling
+        OtherPath,      // the patch is the game folder's own, under another path and spelling
         HeldLikeFopen,  // the game holds the read-only patch.rpa sharing reading and writing
         BriefHold,      // a scanner holds it, sharing nothing, for half a second
         ReadOnlyOld,
@@ -211,7 +211,7 @@ TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
         Setup setup;
         End end;
     } rows[] = {
-        {Install, real, ThroughDrive, {Complete, 0, {}, 0, OldPatch}},
+        {Install, real, OtherPath, {Complete, 0, {}, 0, OldPatch}},
         {Install, real, Nothing, installed},
         {InPlace, real, Nothing, installed},
         {Install, real, HeldLikeFopen, inUse},
@@ -231,9 +231,10 @@ TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
         SCOPED_TRACE(&row - rows);
         World world;
         plan = row.plan;
-        if (row.setup == ThroughDrive) {
-            const std::wstring scratch = support::throughDriveZ(world.scratch.path());
-            world.record.patchPath = scratch + L"\\Lumivex Orrendale\\.\\GAME/x\\..\\patch.rpa";
+        if (row.setup == OtherPath) {
+            DeleteFileW(world.patch.c_str());
+            CreateHardLinkW(world.patch.c_str(), world.target.c_str(), nullptr);
+            world.record.patchPath = world.app + L"\\.\\X/..\\PATCH.rpa";
         }
         const bool oldReadOnly = row.setup == ReadOnlyOld || row.setup == HeldLikeFopen;
         if (oldReadOnly) SetFileAttributesW(world.target.c_str(), FILE_ATTRIBUTE_READONLY);
@@ -251,7 +252,7 @@ TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
         });
         support::BoxWatcher boxes(row.setup == Restart ? IDYES : IDNO);
         world.start(row.how);
-        EXPECT_EQ(world.record.state, row.setup == ThroughDrive ? Complete : Installing);  // nothing to copy
+        EXPECT_EQ(world.record.state, row.setup == OtherPath ? Complete : Installing);  // nothing to copy
         letGo.join();
         ASSERT_TRUE(world.ended());
         holder.reset();

@@ -118,18 +118,6 @@ inline std::wstring fromUnix(const std::wstring& unixPath) {
     return path;
 }
 
-// The same path through Wine's drive Z:, the Unix root.
-inline std::wstring throughDriveZ(const std::wstring& path) {
-    using UnixName = char*(CDECL*)(LPCWSTR);
-    const FARPROC function = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
-    const auto toUnix = reinterpret_cast<UnixName>(reinterpret_cast<void*>(function));
-    char* name = toUnix ? toUnix(path.c_str()) : nullptr;
-    if (!name) return std::wstring();
-    const std::string unixName = name;
-    HeapFree(GetProcessHeap(), 0, name);
-    return fromUnix(std::wstring(unixName.begin(), unixName.end()));  // ASCII names only
-}
-
 inline std::wstring fixturePath(const std::wstring& name) {  // tests/fixtures/steam/<name>
     return fromUnix(env(L"LUMIVEX_SOURCE") + L"/tests/fixtures/steam/" + name);
 }
