@@ -228,24 +228,18 @@ inline std::wstring writeManifest(const std::wstring& library, const std::string
     return path;
 }
 
-// libraryfolders.vdf listing the folders with Steam's escaping, in the block format (Steam since
-// 2021) or the flat one before it.
-inline std::string libraryFoldersVdf(const std::vector<std::wstring>& libraries, bool blockFormat = true) {
-    std::string vdf = blockFormat ? "\"libraryfolders\"\n{\n\t\"contentstatsid\"\t\t\"-1234\"\n"
-                                  : "\"LibraryFolders\"\n{\n\t\"TimeNextStatsReport\"\t\t\"1\"\n";
+// libraryfolders.vdf (the block format Steam writes since 2021) listing the folders, escaped.
+inline std::string libraryFoldersVdf(const std::vector<std::wstring>& libraries) {
+    std::string vdf = "\"libraryfolders\"\n{\n\t\"contentstatsid\"\t\t\"-1234\"\n";
     for (size_t index = 0; index < libraries.size(); ++index) {
         std::string escaped;
         for (char byte : utf8(libraries[index])) {
             if (byte == '\\' || byte == '"') escaped += '\\';
             escaped += byte;
         }
-        if (blockFormat) {
-            vdf += "\t\"" + std::to_string(index) + "\"\n\t{\n";
-            vdf += "\t\t\"path\"\t\t\"" + escaped + "\"\n";
-            vdf += "\t\t\"apps\"\n\t\t{\n\t\t\t\"2468020\"\t\t\"123456\"\n\t\t}\n\t}\n";
-        } else {
-            vdf += "\t\"" + std::to_string(index + 1) + "\"\t\t\"" + escaped + "\"\n";
-        }
+        vdf += "\t\"" + std::to_string(index) + "\"\n\t{\n";
+        vdf += "\t\t\"path\"\t\t\"" + escaped + "\"\n";
+        vdf += "\t\t\"apps\"\n\t\t{\n\t\t\t\"2468020\"\t\t\"123456\"\n\t\t}\n\t}\n";
     }
     return vdf + "}\n";
 }
