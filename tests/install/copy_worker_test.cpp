@@ -191,6 +191,8 @@ struct World {
 TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
     enum Setup {
         Nothing,
+        MissingPatch,   // no patch.rpa beside the installer
+        EmptyPatch,
         OtherPath,      // the patch is the game folder's own, under another path and spelling
         HeldLikeFopen,  // the game holds the read-only patch.rpa sharing reading and writing
         BriefHold,      // a scanner holds it, sharing nothing, for half a second
@@ -202,6 +204,8 @@ TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
     const std::optional<Plan> real;
     const Plan standIn;
     const DWORD denied = ERROR_ACCESS_DENIED;
+    const DWORD locked = ERROR_LOCK_VIOLATION;
+    const End lockedInUse{Failed, MB_ICONWARNING, TextSlot::patchInUse, locked, OldPatch};
     const End inUse{Failed, MB_ICONWARNING, TextSlot::patchInUse, ERROR_SHARING_VIOLATION, OldPatch};
     const End cancelled{Cancelled, 0, {}, 0, OldPatch};
     const End askToRestart{Failed, MB_ICONWARNING, TextSlot::notWritableRestartAdmin, 0, OldPatch};
@@ -211,6 +215,8 @@ TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
         Setup setup;
         End end;
     } rows[] = {
+        {Install, real, MissingPatch, {Ready, 0, {}, 0, OldPatch}},
+        {Install, real, EmptyPatch, {Ready, MB_ICONWARNING, TextSlot::patchEmpty, 0, OldPatch}},
         {Install, real, OtherPath, {Complete, 0, {}, 0, OldPatch}},
         {Install, real, Nothing, installed},
         {InPlace, real, Nothing, installed},
@@ -224,6 +230,7 @@ TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
         {Install, failAt(2, ERROR_DISK_FULL), Nothing, copyFailed(ERROR_DISK_FULL, OldPatch)},
         {Install, failAt(1, denied), Elevated, copyFailed(denied, OldPatch)},
         {Install, failAt(1, denied), Restart, askToRestart},
+        {Install, failAt(1, locked), Nothing, lockedInUse},
         {Install, cancelAt(3), Nothing, cancelled},
         {Install, cancelAt(2, ERROR_DISK_FULL), Nothing, cancelled},
     };
@@ -231,6 +238,8 @@ TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
         SCOPED_TRACE(&row - rows);
         World world;
         plan = row.plan;
+        if (row.setup == MissingPatch) DeleteFileW(world.patch.c_str());
+        if (row.setup == EmptyPatch) support::writeFile(world.patch, "");
         if (row.setup == OtherPath) {
             DeleteFileW(world.patch.c_str());
             CreateHardLinkW(world.patch.c_str(), world.target.c_str(), nullptr);
@@ -252,7 +261,8 @@ TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
         });
         support::BoxWatcher boxes(row.setup == Restart ? IDYES : IDNO);
         world.start(row.how);
-        EXPECT_EQ(world.record.state, row.setup == OtherPath ? Complete : Installing);  // nothing to copy
+        const bool copies = row.setup != OtherPath && row.end.state != Ready;  // else nothing to copy
+        EXPECT_EQ(world.record.state == Installing, copies);
         letGo.join();
         ASSERT_TRUE(world.ended());
         holder.reset();

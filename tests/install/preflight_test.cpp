@@ -1,8 +1,10 @@
-// The installation's decisions as values: room on the disk and the game's launch.
+// The installation's decisions as values: room on the disk, the game's launch, input made before
+// the copy's end.
 #include <gtest/gtest.h>
 
 #include "install/launch.h"
 #include "install/preflight.h"
+#include "ui/main_window.h"
 
 namespace {
 constexpr std::uint64_t MiB = 1024 * 1024;
@@ -51,6 +53,28 @@ TEST(DecideLaunch, SelectionExecutableAndTheShellsAnswer) {
         EXPECT_EQ(decision.step, row.step);
         EXPECT_EQ(decision.text, row.warning);
         EXPECT_EQ(decision.icon, row.icon);
+    }
+}
+
+// Early: before the copy's end by less than a minute, across the tick count's wrap.
+TEST(MadeBeforeCopyEnded, TimesAroundTheEnd) {
+    const struct {
+        DWORD endedAt;
+        DWORD input;
+        bool early;
+    } rows[] = {
+        {5000, 4999, true},
+        {5000, 5000, false},
+        {70000, 10001, true},
+        {5, 0xFFFFFFF0u, true},
+        {0xFFFFFFF0u, 5, false},
+    };
+    MainWindow window;
+    window.state = Complete;
+    window.copyEnded = true;
+    for (const auto& row : rows) {
+        window.copyEndedAt = row.endedAt;
+        EXPECT_EQ(madeBeforeCopyEnded(window, row.input), row.early) << row.endedAt << " " << row.input;
     }
 }
 
