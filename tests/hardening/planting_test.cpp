@@ -40,6 +40,7 @@ std::string run(const ScratchFolder& folder, const std::wstring& arguments, cons
 TEST(Planting, PlantedDllsNeverRun) {
     const std::wstring planted = fromUnix(env(L"LUMIVEX_PLANTED"));
     const bool x86_64 = env(L"LUMIVEX_MINGW_CC").find(L"i686") == std::wstring::npos;
+    const std::wstring audioTests = buildPath(L"tests\\audio_tests.exe");
     const struct {
         std::wstring pattern;
         std::wstring exe;
@@ -48,7 +49,7 @@ TEST(Planting, PlantedDllsNeverRun) {
     } rows[] = {
         {L"*.dll", planted + L"\\control.exe", L"", true},
         {L"*.dll", L"", L"--lang en", false},
-        {L"winmm.dll", buildPath(L"tests\\audio_tests.exe"), L"--gtest_filter=Music.Without*", false},
+        {L"winmm.dll", audioTests, L"--gtest_filter=Music.Without*", false},
     };
     for (const auto& row : rows) {
         if (row.pattern == L"winmm.dll" && !x86_64) continue;  // the audio tests are x86_64 only
