@@ -78,7 +78,7 @@ TEST(Machine, DetectionRanksMergesAndKeepsTheSelection) {
         }
     } drives;
     const PathList roots{scratch / L"User", scratch / L"View64", scratch / L"View32", scratch / L"pf\\Steam",
-                         fixedSteam, removableSteam};
+                         fixedSteam, removableSteam, scratch / L"Binary"};
     for (const std::wstring& root : roots) {
         makeGameFolder(root);
         writeManifest(root, "Lumivex Orrendale", root == roots[4] ? 0x01D9900000000002ull : 0x01D9900000000001ull);
@@ -91,7 +91,9 @@ TEST(Machine, DetectionRanksMergesAndKeepsTheSelection) {
     RegistryValue machine32(HKEY_LOCAL_MACHINE, valve, L"InstallPath", KEY_WOW64_32KEY);
     RegistryValue machine64(HKEY_LOCAL_MACHINE, valve, L"InstallPath", KEY_WOW64_64KEY);
     RegistryValue record(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", KEY_WOW64_32KEY);
-    // Odd-sized, expandable, unterminated: as machines hold them.
+    RegistryValue binary(HKEY_CURRENT_USER, valve, L"InstallPath");
+    // Odd-sized, expandable, unterminated, binary (never a path): as machines hold them.
+    ASSERT_TRUE(binary.set(REG_BINARY, roots[6].c_str(), static_cast<DWORD>(roots[6].size() * 2 + 2)));
     ASSERT_TRUE(steamPath.set(REG_SZ, user.c_str(), static_cast<DWORD>(user.size() * 2 - 1)));
     ASSERT_TRUE(machine32.setString(L"%ProgramFiles%\\..\\View32", REG_EXPAND_SZ));
     ASSERT_TRUE(machine64.set(REG_SZ, roots[1].c_str(), static_cast<DWORD>(roots[1].size() * 2)));

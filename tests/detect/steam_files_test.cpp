@@ -28,6 +28,8 @@ TEST(SteamFiles, LibraryFoldersInEveryShape) {
     const std::string opensTwo = "\"1\" \"" + utf8(two);  // the flat format
     const std::string filler(kMaxTextFileBytes - opensTwo.size() - 1, ' ');
     const PathList unusable{L"\\\\server\\share", L"\\\\?\\" + one, scratch / L"file"};
+    const std::wstring wide = L"\"1\" \"" + two + L"\"";  // UTF-16 LE, as some editors save text
+    const std::string utf16(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
     const struct {
         std::wstring what;
         std::string vdf;
@@ -38,6 +40,8 @@ TEST(SteamFiles, LibraryFoldersInEveryShape) {
         {L"ANSI", "\"1\" \"" + utf8(scratch / L"Spiele") + "\xE4\xFC\"", {ansi}},
         {L"unusable", libraryFoldersVdf(unusable), {}},
         {L"left open", opensTwo, {two}},
+        {L"NUL in a value", opensTwo + std::string(1, '\0') + "junk\"", {two}},
+        {L"UTF-16", "\xFF\xFE" + utf16, {}},
         {L"16 MiB", opensTwo + "\"" + filler, {two}},
         {L"16 MiB + 1", opensTwo + "\"" + filler + " ", {}},
     };
