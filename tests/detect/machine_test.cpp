@@ -39,11 +39,14 @@ TEST(Machine, TheGameFolderRuleAndTheFoldersAUserMayName) {
         {gameFolderOf(scratch / L"patch") + L"\\patch.rpa", scratch / L"patch", L""},
         {gameFolderOf(scratch / L"dir") + L"\\dir.rpa\\x", scratch / L"dir", L""},
         {notSteam + L"\\Lumivex Orrendale\\game\\a.rpa", notSteam, L""},
+        {gameFolderOf(scratch / L"other", L"Other Game") + L"\\a.rpa", scratch / L"other", L""},
         {L"", library + L"\\steamapps\\common\\Lumivex Orrendale", game},
         {L"", library + L"\\steamapps\\..\\steamapps\\common", game},
         {L"", library + L"\\steamapps", game},
         {L"", L" \"" + spelledLikeSteam(library) + L"/\"", game},
         {L"", scratch.path(), L""},
+        {L"", game + L"\\DATA.RPA", L""},
+        {L"", L"", L""},
     };
     for (const auto& row : rows) {
         if (!row.written.empty()) {
