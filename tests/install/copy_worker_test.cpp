@@ -234,6 +234,8 @@ TEST(CopyEnds, ANewPatchOrTheOldOneAndNeverABrokenFile) {
         {Install, cancelAt(3), Nothing, cancelled},
         {Install, cancelAt(2, ERROR_DISK_FULL), Nothing, cancelled},
     };
+    // Wine runs every process as administrator; the installer must see it so at start-up.
+    EXPECT_TRUE(runsElevated());
     for (const auto& row : rows) {
         SCOPED_TRACE(&row - rows);
         World world;
