@@ -14,23 +14,30 @@ const GdiplusSession gdiplus;
 using namespace support;
 
 namespace {
+// WM_CLOSE instead of a key, its question answered No or Yes.
+constexpr WPARAM kCloseNo = 0;
+constexpr WPARAM kCloseYes = 1;
+// Held with the key, or true when it comes: Ctrl, Shift, made before the copy ended, a box open.
+constexpr WPARAM kCtrl = 0x10000;
+constexpr WPARAM kShift = 0x20000;
+constexpr WPARAM kCopyEndsLater = 0x40000;
+constexpr WPARAM kUnderBox = 0x80000;
+
 MainWindow screen(InstallerState state, bool patch, int folders) {
     MainWindow window;
     window.state = state;
     window.patchPresent = patch;
-    window.language = 2;
     window.candidates.resize(folders, {L"C:\\game"});
     return window;
 }
 
 // The screen drawn as the window paints it, into a bitmap like the screen's.
 std::vector<std::uint32_t> render(const MainWindow& window, int width, int height, UINT dpi, PictureCache* cache) {
-    const HDC screenDc = GetDC(nullptr);
-    OffscreenBitmap shot(screenDc, width, height);
+    OffscreenBitmap shot(GetDC(nullptr), width, height);
     renderMainWindowAtDpi(window, shot.dc, width, height, dpi, cache);
     std::vector<std::uint32_t> pixels(size_t(width) * height);
     GetBitmapBits(shot.bitmap, LONG(pixels.size() * 4), pixels.data());
-    ReleaseDC(nullptr, screenDc);
+    ReleaseDC(nullptr, shot.target);
     return pixels;
 }
 }  // namespace
@@ -39,14 +46,6 @@ std::vector<std::uint32_t> render(const MainWindow& window, int width, int heigh
 // real exe cannot be held in Installing) over a Steam world with the game and a made-up folder.
 TEST(MainWindowKeys, EachKeyInEachStateAndFocus) {
     enum Outcome { Nothing, Installs, Launches, Closes, Cancels, FolderDialog, AsksFirst, Detects, Steps };
-    // WM_CLOSE instead of a key, its question answered No or Yes.
-    constexpr WPARAM kCloseNo = 0;
-    constexpr WPARAM kCloseYes = 1;
-    // Held with the key, or true when it comes: Ctrl, Shift, made before the copy ended, a box open.
-    constexpr WPARAM kCtrl = 0x10000;
-    constexpr WPARAM kShift = 0x20000;
-    constexpr WPARAM kCopyEndsLater = 0x40000;
-    constexpr WPARAM kUnderBox = 0x80000;
     using B = ButtonId;
     const struct {
         InstallerState state;
@@ -67,7 +66,7 @@ TEST(MainWindowKeys, EachKeyInEachStateAndFocus) {
         {Installing, kCloseYes, Closes},
         {Ready, VK_RIGHT, Steps},
         {Ready, VK_TAB | kShift, Nothing, B::None, B::Primary},
-        {Installing, VK_TAB, Nothing, B::MusicToggle, B::Primary},
+        {Ready, VK_TAB, Nothing, B::Primary, B::LangSimplified},
         {Ready, VK_TAB | kUnderBox, Nothing, B::LangEnglish, B::LangEnglish},
         {Complete, VK_SPACE, Closes, B::CloseInstaller},
         {Complete, VK_SPACE | kCopyEndsLater, Nothing, B::CloseInstaller, B::CloseInstaller},
@@ -79,7 +78,6 @@ TEST(MainWindowKeys, EachKeyInEachStateAndFocus) {
         SteamWorld world{root / L"Steam", {root / L"Steam"}};
         MainWindow record;
         record.hInstance = GetModuleHandleW(nullptr);
-        record.language = 2;
         record.patchPath = root / L"patch.rpa";
         writeFile(record.patchPath, "the patch");
         detectGameFolders(record);
@@ -99,16 +97,16 @@ TEST(MainWindowKeys, EachKeyInEachStateAndFocus) {
         SetKeyboardState(keys);
         BoxWatcher boxes(row.key == kCloseYes ? IDYES : IDCANCEL);
         SendMessageW(hwnd, row.key > kCloseYes ? WM_KEYDOWN : WM_CLOSE, row.key & 0xFFFF, 0);
-        // What the key did, once a copy or an awaited launch is over.
+        // The outcome, once a copy or an awaited launch is over.
         pumpUntil([&] { return !record.workerThread; });
-        const std::wstring launched = world.gameFolders[0] + L"\\..\\Lumivex.exe.record";
+        const auto launched = world.gameFolders[0] + L"\\..\\Lumivex.exe.record";
         const Outcome outcome = [&] {
             if (pumpUntil([&] { return exists(launched); }, row.outcome == Launches ? 20000 : 0)) return Launches;
             if (!IsWindow(hwnd)) return Closes;
             if (record.copyJob && record.copyJob->cancelRequested) return Cancels;
-            for (const SeenBox& box : boxes.boxes) {
-                if (box.caption == textsFor(2)[TextSlot::folderDialogTitle]) return FolderDialog;
-                if (box.text == textsFor(2)[TextSlot::confirmCancelExit]) return AsksFirst;
+            for (const auto& box : boxes.boxes) {
+                if (box.caption == textsFor(0)[TextSlot::folderDialogTitle]) return FolderDialog;
+                if (box.text == textsFor(0)[TextSlot::confirmCancelExit]) return AsksFirst;
             }
             if (readFile(world.gameFolders[0] + L"\\patch.rpa") == "the patch") return Installs;
             if (record.selectedIndex != 0) return Steps;
@@ -126,7 +124,7 @@ TEST(MainWindowKeys, EachKeyInEachStateAndFocus) {
 }
 
 // Which buttons react (flags in ButtonId order), as readers are told and as the hit test finds
-// them at their centres on two canvas sizes.
+// them at their corners on two canvas sizes.
 TEST(HitTest, EachButtonReactsInsideItsRectangleOnlyInItsStates) {
     const std::tuple<InstallerState, bool, int, const char*> rows[] = {
         {Ready, true, 2, "11111111100"},
@@ -135,7 +133,7 @@ TEST(HitTest, EachButtonReactsInsideItsRectangleOnlyInItsStates) {
         {Ready, false, 1, "11111100001"},
         {Failed, true, 0, "11111100000"},
     };
-    const std::pair<float, float> canvases[] = {{920.f, 620.f}, {1160.f, 700.f}};
+    const std::pair<float, float> canvases[] = {{920, 620}, {1160, 700}};
     for (const auto& [state, patch, folders, reacts] : rows) {
         SCOPED_TRACE(reacts);
         const MainWindow window = screen(state, patch, folders);
@@ -145,19 +143,20 @@ TEST(HitTest, EachButtonReactsInsideItsRectangleOnlyInItsStates) {
             EXPECT_EQ(item.state & (STATE_SYSTEM_UNAVAILABLE | STATE_SYSTEM_FOCUSABLE), told) << item.key;
         }
         for (const auto& [width, height] : canvases) {
-            for (int index = 0; index < 11; ++index) {
-                const LayoutRect rect = computeLayout(width, height, state).*kButtonRects[index];
-                const float x = rect.left + rect.width / 2;
-                const float y = rect.top + rect.height / 2;
-                EXPECT_EQ(hitTest(window, x, y, width, height) == ButtonId(index + 1), reacts[index] == '1') << index;
+            for (int id = 1; id <= 11; ++id) {
+                const LayoutRect rect = computeLayout(width, height, state).*kButtonRects[id - 1];
+                for (const float corner : {0.f, 1.f}) {
+                    const float x = rect.left + .5f + (rect.width - 1) * corner;
+                    const float y = rect.top + .5f + (rect.height - 1) * corner;
+                    EXPECT_EQ(hitTest(window, x, y, width, height) == ButtonId(id), reacts[id - 1] == '1') << id;
+                }
             }
         }
     }
 }
 
-// The focus before and after a key and the language picked (-2: none).
+// The focus before and after a key and the language picked (-2: none); the buttons' corners.
 TEST(LanguageWindow, KeysAndButtonsPickTheirLanguage) {
-    constexpr WPARAM kShift = 0x10000;
     const std::tuple<int, WPARAM, int, int> rows[] = {
         {-1, '1', -1, 0},
         {-1, 'C', -1, 0},
@@ -181,7 +180,8 @@ TEST(LanguageWindow, KeysAndButtonsPickTheirLanguage) {
     }
     for (int button = 0; button < 3; ++button) {
         const LayoutRect rect = languageButtonRect(button);
-        EXPECT_EQ(languageButtonAt(rect.left + rect.width / 2, rect.top + rect.height / 2), button);
+        EXPECT_EQ(languageButtonAt(rect.left, rect.top), button);
+        EXPECT_EQ(languageButtonAt(rect.right(), rect.bottom()), button);
     }
 }
 
@@ -198,8 +198,8 @@ TEST(Paint, ColoursAtLayoutPointsAndTheKeptPicture) {
     };
     const std::tuple<int, int, UINT, ButtonId> sizes[] = {
         {920, 620, 96, ButtonId::Primary},
-        {1740, 1050, 144, ButtonId::None},
-        {1740, 1050, 96, ButtonId::Primary},
+        {1740, 1050, 96, ButtonId::None},
+        {1740, 1050, 144, ButtonId::Primary},
     };
     MainWindow window = screen(Ready, true, 1);
     window.progressPerMille = 500;
