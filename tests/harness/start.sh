@@ -29,5 +29,8 @@ server=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
 timeout 20 "$server" -k || true
 timeout 20 "$server" -w || true
 setsid "$server" -p >/dev/null 2>&1 </dev/null || true
+# Wine's services start with the first program and keep its output open: let that be this one, not
+# a test whose output ctest waits to close.
+timeout 60 wine reg query 'HKLM\Software\Wine\Drives' >/dev/null 2>&1
 printf 'export DISPLAY=%s\nexport WINEPREFIX=%s\nexport WINEDEBUG=-all\n' "$display" "$prefix" >"$state/env"
 echo "harness ready: DISPLAY=$display WINEPREFIX=$build/wineprefix"

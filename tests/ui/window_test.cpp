@@ -155,9 +155,12 @@ TEST(HitTest, EachButtonReactsInsideItsRectangleOnlyInItsStates) {
     }
 }
 
-// The focus before and after a key and the language picked (-2: none); the buttons' corners.
+// The focus before and after a key and the language picked (-1: closed without one, -2: nothing);
+// the buttons' corners.
 TEST(LanguageWindow, KeysAndButtonsPickTheirLanguage) {
     const std::tuple<int, WPARAM, int, int> rows[] = {
+        {-1, VK_ESCAPE, -1, -1},
+        {-1, 'A', -1, -2},
         {-1, '1', -1, 0},
         {-1, 'C', -1, 0},
         {-1, '2', -1, 1},
