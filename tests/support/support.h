@@ -372,6 +372,7 @@ public:
         pumpUntil(findOne, timeoutMs);
         return found;
     }
+    DWORD id() const { return id_; }
     // The exit code, waited for; STILL_ACTIVE when the process does not end in time.
     DWORD exitCode(DWORD timeoutMs = 30000) const {
         DWORD code = STILL_ACTIVE;
