@@ -71,17 +71,18 @@ PathList rankedLibraries(const MainWindow& window, const std::wstring& top) {
 // time and root order, manual ones first. A pass during a copy leaves it and the selection be.
 TEST(Machine, DetectionRanksMergesAndKeepsTheSelection) {
     ScratchFolder scratch(L"pass");
-    // Steam on the harness's fixed drive M: and removable drive N:, gone again after the test.
-    const std::wstring fixedSteam = L"M:\\Steam";
-    const std::wstring removableSteam = L"N:\\Steam";
+    // Steam in Program Files and on the harness's fixed drive M: and removable drive N:, gone
+    // again after the test.
     struct EmptiedAfter {
+        std::wstring programFiles = env(L"ProgramFiles") + L"\\Steam";
+        std::wstring fixed = L"M:\\Steam";
+        std::wstring removable = L"N:\\Steam";
         ~EmptiedAfter() {
-            removeTree(L"M:\\Steam");
-            removeTree(L"N:\\Steam");
+            for (const std::wstring& root : {programFiles, fixed, removable}) removeTree(root);
         }
-    } drives;
-    const PathList roots{scratch / L"User", scratch / L"View64", scratch / L"View32", scratch / L"pf\\Steam",
-                         fixedSteam, removableSteam, scratch / L"Binary"};
+    } steam;
+    const PathList roots{scratch / L"User", scratch / L"View64", scratch / L"View32", steam.programFiles,
+                         steam.fixed, steam.removable, scratch / L"Binary"};
     for (const std::wstring& root : roots) {
         makeGameFolder(root);
         writeManifest(root, "Lumivex Orrendale", root == roots[4] ? 0x01D9900000000002ull : 0x01D9900000000001ull);
@@ -98,13 +99,12 @@ TEST(Machine, DetectionRanksMergesAndKeepsTheSelection) {
     // Odd-sized, expandable, unterminated, binary (never a path): as machines hold them.
     ASSERT_TRUE(binary.set(REG_BINARY, roots[6].c_str(), static_cast<DWORD>(roots[6].size() * 2 + 2)));
     ASSERT_TRUE(steamPath.set(REG_SZ, user.c_str(), static_cast<DWORD>(user.size() * 2 - 1)));
-    ASSERT_TRUE(machine32.setString(L"%ProgramFiles%\\..\\View32", REG_EXPAND_SZ));
+    ASSERT_TRUE(machine32.setString(L"%SystemDrive%" + roots[2].substr(2), REG_EXPAND_SZ));
     ASSERT_TRUE(machine64.set(REG_SZ, roots[1].c_str(), static_cast<DWORD>(roots[1].size() * 2)));
     ASSERT_TRUE(record.setString(parentFolder(world.gameFolders[0]) + L"\\"));
-    EnvironmentVariable programFiles(L"ProgramFiles", scratch / L"pf");
     MainWindow window;
     detectGameFolders(window);
-    const PathList found{L"Recorded", fixedSteam, L"user", L"View64", L"View32", L"pf\\Steam", L"Renamed"};
+    const PathList found{L"Recorded", steam.fixed, L"user", L"View64", L"View32", steam.programFiles, L"Renamed"};
     EXPECT_EQ(rankedLibraries(window, scratch.path()), found);
     window.selectedIndex = 2;  // user
     window.destOverride = scratch / L"Renamed";
@@ -112,7 +112,8 @@ TEST(Machine, DetectionRanksMergesAndKeepsTheSelection) {
     window.state = Installing;
     window.progressPerMille = 300;
     detectGameFolders(window);
-    const PathList manualFirst{L"View32*", L"Renamed*", L"Recorded", fixedSteam, L"user", L"View64", L"pf\\Steam"};
+    const PathList manualFirst{L"View32*", L"Renamed*", L"Recorded", steam.fixed, L"user", L"View64",
+                               steam.programFiles};
     EXPECT_EQ(rankedLibraries(window, scratch.path()), manualFirst);
     EXPECT_EQ(window.selectedIndex, 4u);
     EXPECT_EQ(window.state, Installing);

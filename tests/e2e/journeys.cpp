@@ -13,6 +13,8 @@
 #include "ui/screen_items.h"
 #include "ui/screen_text.h"
 
+using namespace support;
+
 namespace {
 const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
@@ -46,7 +48,7 @@ std::vector<std::wstring> heard(HWND hwnd, ComPtr<IAccessible>* keep = nullptr) 
 }
 
 bool hears(HWND hwnd, const std::wstring& name) {
-    return support::pumpUntil([&] {
+    return pumpUntil([&] {
         const std::vector<std::wstring> names = heard(hwnd);
         return std::count(names.begin(), names.end(), name) > 0;
     });
@@ -68,9 +70,9 @@ bool press(HWND hwnd, const std::wstring& name, LONG* state) {
 }
 
 bool shows(HWND hwnd, POINT at, Gdiplus::ARGB colour) {
-    return support::pumpUntil([&] {
-        const std::uint32_t seen = support::screenPixel(hwnd, at.x, at.y);
-        return support::closeTo(seen, colour & 0xFFFFFF);
+    return pumpUntil([&] {
+        const std::uint32_t seen = screenPixel(hwnd, at.x, at.y);
+        return closeTo(seen, colour & 0xFFFFFF);
     });
 }
 
@@ -92,23 +94,23 @@ TEST(RealJourney, FirstStartThroughFailuresToTheGame) {
     const int dpi = 144;
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    support::ScratchFolder root(L"journey");
-    support::RegistryValue logPixels(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
+    ScratchFolder root(L"journey");
+    RegistryValue logPixels(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
     logPixels.set(REG_DWORD, &dpi, sizeof dpi);
-    const support::SteamWorld world(root / L"Steam", {root / L"Steam", root / L"Library"});
+    const SteamWorld world(root / L"Steam", {root / L"Steam", root / L"Library"});
     for (const std::wstring& game : world.gameFolders) {
-        ASSERT_TRUE(support::writeFile(game + L"\\patch.rpa", "the old patch"));
+        ASSERT_TRUE(writeFile(game + L"\\patch.rpa", "the old patch"));
     }
     std::string patch(3 << 20, '\0');
     for (size_t i = 0; i < patch.size(); ++i) patch[i] = char((i * 2654435761u) >> 13);
-    ASSERT_TRUE(support::writeFile(root / L"Download\\patch.rpa", patch));
-    const support::Installer installer(root / L"Download", L"");
+    ASSERT_TRUE(writeFile(root / L"Download\\patch.rpa", patch));
+    const Installer installer(root / L"Download", L"");
 
     const HWND chooser = installer.window(kLanguageWindowClass);
     RECT client{};
     RECT outer{};
     ASSERT_TRUE(chooser && GetClientRect(chooser, &client));
-    EXPECT_EQ(support::windowText(chooser), kInstallerCaption);
+    EXPECT_EQ(windowText(chooser), kInstallerCaption);
     EXPECT_EQ(client.right, MulDiv(650, dpi, 96));
     EXPECT_EQ(client.bottom, MulDiv(280, dpi, 96));
     EXPECT_TRUE(centred(chooser, work, outer));
@@ -119,12 +121,12 @@ TEST(RealJourney, FirstStartThroughFailuresToTheGame) {
     const float chooserScale = languageWindowScale(client.right, client.bottom, dpi);
     const LayoutRect englishButton = languageButtonRect(2);
     const LayoutRect ringPoint{englishButton.left - 3, englishButton.top, 0, englishButton.height};
-    const POINT ring = support::pointIn(ringPoint, chooserScale);
-    EXPECT_FALSE(support::closeTo(support::screenPixel(chooser, ring.x, ring.y), palette::kFocusRing & 0xFFFFFF));
-    support::pressKey(chooser, VK_LEFT);
+    const POINT ring = pointIn(ringPoint, chooserScale);
+    EXPECT_FALSE(closeTo(screenPixel(chooser, ring.x, ring.y), palette::kFocusRing & 0xFFFFFF));
+    pressKey(chooser, VK_LEFT);
     EXPECT_TRUE(hears(chooser, L"focus:" + labels[2]));
     EXPECT_TRUE(shows(chooser, ring, palette::kFocusRing));
-    support::clickAt(chooser, support::pointIn(englishButton, chooserScale));
+    clickAt(chooser, pointIn(englishButton, chooserScale));
 
     const HWND main = installer.window(kMainWindowClass);
     ASSERT_TRUE(main && GetClientRect(main, &client));
@@ -134,10 +136,10 @@ TEST(RealJourney, FirstStartThroughFailuresToTheGame) {
     const int frame = outer.bottom - outer.top - client.bottom;
     const int wanted = MulDiv(700, dpi, 96) + frame;
     EXPECT_EQ(outer.bottom - outer.top, std::min(wanted, int(work.bottom - work.top) - MulDiv(24, dpi, 96)));
-    const POINT inPill = support::pointOf(main, Ready, &MainLayout::langEnglishButton, .1f, dpi);
+    const POINT inPill = pointOf(main, Ready, &MainLayout::langEnglishButton, .1f, dpi);
     EXPECT_TRUE(shows(main, inPill, palette::kPillSelected));
     const LocalizedText& english = textsFor(2);
-    EXPECT_EQ(support::windowText(main), english[TextSlot::windowTitle]);
+    EXPECT_EQ(windowText(main), english[TextSlot::windowTitle]);
     ASSERT_TRUE(hears(main, L"focus:") && hears(main, english[TextSlot::patchWillOverwrite]));
     const std::vector<std::wstring> shown = heard(main);
     const bool steamFirst = std::count(shown.begin(), shown.end(), world.gameFolders[0]) > 0;
@@ -148,20 +150,20 @@ TEST(RealJourney, FirstStartThroughFailuresToTheGame) {
     const std::wstring old = first + L"\\patch.rpa";
     const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
     FileHandle held(CreateFileW(old.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr));
-    support::pressKey(main, VK_RETURN);
+    pressKey(main, VK_RETURN);
     const HWND box = installer.window(L"#32770");
     ASSERT_TRUE(box);
     // The box disables the window: its buttons are unavailable and a reader's press fails.
     LONG state = 0;
     EXPECT_FALSE(press(main, english[TextSlot::installPatch], &state));
     EXPECT_TRUE(state & STATE_SYSTEM_UNAVAILABLE);
-    const support::SeenBox seen = support::readBox(box);
+    const SeenBox seen = readBox(box);
     // The lead text goes on with the error's; the icon of another process is not comparable.
     const std::wstring inUse = english[TextSlot::patchInUse];
-    EXPECT_EQ(seen.text.rfind(inUse, 0), 0u) << support::utf8(seen.text);
+    EXPECT_EQ(seen.text.rfind(inUse, 0), 0u) << utf8(seen.text);
     EXPECT_EQ(seen.caption, english[TextSlot::windowTitle]);
     EXPECT_EQ(seen.style & MB_TYPEMASK, UINT(MB_OK));
-    support::answerBox(box, IDOK);
+    answerBox(box, IDOK);
     EXPECT_TRUE(hears(main, inUse + L" " + systemErrorText(ERROR_SHARING_VIOLATION)));
     held.reset();
 
@@ -176,29 +178,29 @@ TEST(RealJourney, FirstStartThroughFailuresToTheGame) {
         {fiveTabs, text[TextSlot::installPatch]},
     };
     for (const auto& [keys, focus] : steps) {
-        for (WPARAM key : keys) support::pressKey(main, key);
-        EXPECT_TRUE(hears(main, L"focus:button:" + focus)) << support::utf8(focus);
+        for (WPARAM key : keys) pressKey(main, key);
+        EXPECT_TRUE(hears(main, L"focus:button:" + focus)) << utf8(focus);
     }
-    EXPECT_EQ(support::windowText(main), text[TextSlot::windowTitle]);
+    EXPECT_EQ(windowText(main), text[TextSlot::windowTitle]);
     ComPtr<IAccessible> reader;
     VARIANT focus{};
     ASSERT_FALSE(heard(main, &reader).empty());
     ASSERT_EQ(reader->get_accFocus(&focus), S_OK);
     RECT place{};  // left, top, width, height
     reader->accLocation(&place.left, &place.top, &place.right, &place.bottom, focus);
-    POINT primary = support::pointOf(main, Ready, &MainLayout::primaryButton, 0, dpi);
+    POINT primary = pointOf(main, Ready, &MainLayout::primaryButton, 0, dpi);
     const float scale = scaleFor(float(client.right), float(client.bottom), float(dpi));
     EXPECT_TRUE(shows(main, {primary.x - LONG(3 * scale), primary.y}, palette::kFocusRing));
     ClientToScreen(main, &primary);
     // On the screen, not in the client: the window is not at the origin.
     EXPECT_NEAR(place.left, primary.x, 1);
-    support::pressKey(main, VK_SPACE);
+    pressKey(main, VK_SPACE);
     ASSERT_TRUE(hears(main, L"focus:button:" + std::wstring(text[TextSlot::launchGame])));
-    EXPECT_TRUE(support::readFile(second + L"\\patch.rpa") == patch);
-    EXPECT_EQ(support::readFile(first + L"\\patch.rpa"), "the old patch");
-    support::pressKey(main, VK_SPACE);
+    EXPECT_TRUE(readFile(second + L"\\patch.rpa") == patch);
+    EXPECT_EQ(readFile(first + L"\\patch.rpa"), "the old patch");
+    pressKey(main, VK_SPACE);
     EXPECT_EQ(installer.exitCode(), 0u);
     // The game starts in its own folder.
     const std::wstring gameRoot = parentFolder(second);
-    EXPECT_EQ(support::standInRecord(gameRoot + L"\\Lumivex.exe").second, gameRoot);
+    EXPECT_EQ(standInRecord(gameRoot + L"\\Lumivex.exe").second, gameRoot);
 }

@@ -10,6 +10,8 @@
 #include "app/language_window.h"
 #include "support.h"
 
+using namespace support;
+
 namespace {
 
 // A hang is a window that does not answer for a minute; the busiest machine answers within seconds.
@@ -18,7 +20,7 @@ constexpr DWORD kHangMs = 60000;
 constexpr WPARAM kKeys[] = {VK_RETURN, VK_F5, VK_ESCAPE, VK_TAB, VK_SPACE, VK_RIGHT, '1', '3'};
 
 // A box or dialog comes before the window it belongs to.
-HWND inFront(const support::Installer& installer, bool& box) {
+HWND inFront(const Installer& installer, bool& box) {
     box = installer.window(L"#32770", 0) != nullptr;
     if (box) return installer.window(L"#32770", 0);
     const HWND main = installer.window(kMainWindowClass, 0);
@@ -28,48 +30,48 @@ HWND inFront(const support::Installer& installer, bool& box) {
 }  // namespace
 
 TEST(RealMonkey, RandomInputNeitherCrashesNorHangs) {
-    const std::wstring seedText = support::env(L"LUMIVEX_MONKEY_SEED");
-    const std::wstring eventsText = support::env(L"LUMIVEX_MONKEY_EVENTS");
+    const std::wstring seedText = env(L"LUMIVEX_MONKEY_SEED");
+    const std::wstring eventsText = env(L"LUMIVEX_MONKEY_EVENTS");
     unsigned seed = 1354983186u;
     if (seedText == L"random") seed = std::random_device{}();
     else if (!seedText.empty()) seed = std::stoul(seedText);
     const int events = eventsText.empty() ? 300 : std::stoi(eventsText);
     std::printf("LUMIVEX_MONKEY_SEED=%u LUMIVEX_MONKEY_EVENTS=%d\n", seed, events);
     std::mt19937 random(seed);
-    support::ScratchFolder root(L"monkey");
-    const support::SteamWorld world(root / L"Steam", {root / L"Steam"});
+    ScratchFolder root(L"monkey");
+    const SteamWorld world(root / L"Steam", {root / L"Steam"});
     const std::wstring download = root / L"Download";
-    ASSERT_TRUE(support::writeFile(download + L"\\patch.rpa", std::string(300000, 'p')));
-    const std::wstring crashReport = support::env(L"SystemDrive") + L"\\crash-report.txt";  // the harness's
-    const std::string crashesBefore = support::readFile(crashReport);
-    std::unique_ptr<support::Installer> installer;
+    ASSERT_TRUE(writeFile(download + L"\\patch.rpa", std::string(300000, 'p')));
+    const std::wstring crashReport = env(L"SystemDrive") + L"\\crash-report.txt";  // the harness's
+    const std::string crashesBefore = readFile(crashReport);
+    std::unique_ptr<Installer> installer;
     for (int sent = 0; sent < events; ++sent) {
         if (installer && installer->exitCode(0) != STILL_ACTIVE) {
             ASSERT_EQ(installer->exitCode(0), 0u) << "after " << sent << " events";
             installer.reset();
         }
-        if (!installer) installer = std::make_unique<support::Installer>(download, random() % 2 ? L"--lang en" : L"");
+        if (!installer) installer = std::make_unique<Installer>(download, random() % 2 ? L"--lang en" : L"");
         HWND hwnd = nullptr;
         bool box = false;
         const auto shown = [&] {
             hwnd = inFront(*installer, box);
             return hwnd || installer->exitCode(0) != STILL_ACTIVE;
         };
-        ASSERT_TRUE(support::pumpUntil(shown, kHangMs)) << "no window and no end after " << sent << " events";
+        ASSERT_TRUE(pumpUntil(shown, kHangMs)) << "no window and no end after " << sent << " events";
         RECT client{};
         if (!hwnd || !GetClientRect(hwnd, &client)) continue;  // it ended: the next round checks how
         const unsigned action = random() % 40;
         if (box) {
-            support::answerBox(hwnd, IDOK + random() % 7);
+            answerBox(hwnd, IDOK + random() % 7);
         } else if (action == 0) {
             PostMessageW(hwnd, WM_CLOSE, 0, 0);
         } else if (action < 11) {
-            support::pressKey(hwnd, kKeys[random() % std::size(kKeys)]);
+            pressKey(hwnd, kKeys[random() % std::size(kKeys)]);
         } else if (action < 30) {
             const InstallerState state = random() % 2 ? Ready : Complete;
-            support::clickAt(hwnd, support::pointOf(hwnd, state, support::kButtonRects[random() % 10]));
+            clickAt(hwnd, pointOf(hwnd, state, kButtonRects[random() % 10]));
         } else {
-            support::clickAt(hwnd, POINT{LONG(random() % (client.right + 1)), LONG(random() % (client.bottom + 1))});
+            clickAt(hwnd, POINT{LONG(random() % (client.right + 1)), LONG(random() % (client.bottom + 1))});
         }
         // Twice: the second answer comes after at least one of the posted messages was taken.
         for (int ask = 0; ask < 2; ++ask) {
@@ -78,5 +80,5 @@ TEST(RealMonkey, RandomInputNeitherCrashesNorHangs) {
             ASSERT_TRUE(answered || !IsWindow(hwnd)) << "no answer after " << sent << " events";
         }
     }
-    EXPECT_EQ(support::readFile(crashReport), crashesBefore);
+    EXPECT_EQ(readFile(crashReport), crashesBefore);
 }

@@ -6,6 +6,8 @@
 
 #include "support.h"
 
+using namespace support;
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     wchar_t self[4096] = {};
     wchar_t folder[4096] = {};
@@ -14,10 +16,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const std::wstring partial = std::wstring(self) + L".partial";
     const std::wstring record = std::wstring(self) + L".record";
     // Moved into place, so a reader never sees half a record.
-    const std::string lines = support::utf8(GetCommandLineW()) + "\n" + support::utf8(folder) + "\n";
-    if (!support::writeFile(partial, lines)) return 1;
+    const std::string lines = utf8(GetCommandLineW()) + "\n" + utf8(folder) + "\n";
+    if (!writeFile(partial, lines)) return 1;
     if (!MoveFileExW(partial.c_str(), record.c_str(), MOVEFILE_REPLACE_EXISTING)) return 1;
-    if (support::exists(std::wstring(self) + L".demo")) {
+    if (exists(std::wstring(self) + L".demo")) {
         const std::wstring text = std::wstring(L"The game would start now, in ") + folder;
         MessageBoxW(nullptr, text.c_str(), L"Lumivex: Orrendale (demo)", MB_OK | MB_ICONINFORMATION);
     }

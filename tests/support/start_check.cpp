@@ -4,10 +4,12 @@
 
 #include "support.h"
 
+using namespace support;
+
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) return 2;
-    const support::ScratchFolder folder(L"start-check");
-    const support::Installer installer(folder.path(), L"--lang en", argv[1]);
+    const ScratchFolder folder(L"start-check");
+    const Installer installer(folder.path(), L"--lang en", argv[1]);
     const HWND main = installer.window(kMainWindowClass, 60000);
     if (main) PostMessageW(main, WM_CLOSE, 0, 0);
     const DWORD code = installer.exitCode();

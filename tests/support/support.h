@@ -144,58 +144,34 @@ inline bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 30000
 // Sets one registry value; puts back the old value, or deletes the value when there was none.
 class RegistryValue : Pinned {
 public:
-    RegistryValue(HKEY hive, const std::wstring& subKey, const std::wstring& name, REGSAM view = 0)
-        : hive_(hive), subKey_(subKey), name_(name), view_(view) {
-        RegistryKey key;
-        if (RegOpenKeyExW(hive, subKey.c_str(), 0, KEY_QUERY_VALUE | view, key.out())) return;
+    RegistryValue(HKEY hive, const std::wstring& subKey, const std::wstring& name, REGSAM view = 0) : name_(name) {
+        const REGSAM access = KEY_QUERY_VALUE | KEY_SET_VALUE | view;
+        RegCreateKeyExW(hive, subKey.c_str(), 0, nullptr, 0, access, nullptr, key_.out(), nullptr);
         DWORD size = 0;
-        if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &oldType_, nullptr, &size)) return;
-        oldData_.resize(size);
-        const LSTATUS read = RegQueryValueExW(key.get(), name.c_str(), nullptr, &oldType_, oldData_.data(), &size);
-        existed_ = read == ERROR_SUCCESS;
+        RegQueryValueExW(key_.get(), name.c_str(), nullptr, nullptr, nullptr, &size);
+        old_.resize(size);
+        existed_ = !RegQueryValueExW(key_.get(), name.c_str(), nullptr, &oldType_, old_.data(), &size);
     }
     ~RegistryValue() {
-        RegistryKey key;
         if (kept_) return;
-        if (RegOpenKeyExW(hive_, subKey_.c_str(), 0, KEY_SET_VALUE | view_, key.out())) return;
-        const DWORD size = static_cast<DWORD>(oldData_.size());
-        if (existed_) RegSetValueExW(key.get(), name_.c_str(), 0, oldType_, oldData_.data(), size);
-        else RegDeleteValueW(key.get(), name_.c_str());
+        if (existed_) RegSetValueExW(key_.get(), name_.c_str(), 0, oldType_, old_.data(), DWORD(old_.size()));
+        else RegDeleteValueW(key_.get(), name_.c_str());
     }
     bool set(DWORD type, const void* data, DWORD bytes) {
-        RegistryKey key;
-        const REGSAM access = KEY_SET_VALUE | view_;
-        if (RegCreateKeyExW(hive_, subKey_.c_str(), 0, nullptr, 0, access, nullptr, key.out(), nullptr)) return false;
         const BYTE* value = static_cast<const BYTE*>(data);
-        return RegSetValueExW(key.get(), name_.c_str(), 0, type, value, bytes) == ERROR_SUCCESS;
+        return RegSetValueExW(key_.get(), name_.c_str(), 0, type, value, bytes) == ERROR_SUCCESS;
     }
     bool setString(const std::wstring& text, DWORD type = REG_SZ) {  // with its terminator
         return set(type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     }
     void keep() { kept_ = true; }  // the value stays when the owner goes
 private:
-    HKEY hive_;
-    std::wstring subKey_;
+    RegistryKey key_;
     std::wstring name_;
-    REGSAM view_;
     bool kept_ = false;
     bool existed_ = false;
     DWORD oldType_ = 0;
-    std::vector<BYTE> oldData_;
-};
-
-// Sets one environment variable of this process and puts the old value (or its absence) back.
-class EnvironmentVariable : Pinned {
-public:
-    EnvironmentVariable(const std::wstring& name, const std::wstring& value)
-        : name_(name), old_(env(name.c_str())), existed_(GetEnvironmentVariableW(name.c_str(), nullptr, 0) > 0) {
-        SetEnvironmentVariableW(name.c_str(), value.c_str());
-    }
-    ~EnvironmentVariable() { SetEnvironmentVariableW(name_.c_str(), existed_ ? old_.c_str() : nullptr); }
-private:
-    std::wstring name_;
-    std::wstring old_;
-    bool existed_;
+    std::vector<BYTE> old_;
 };
 
 // <library>\steamapps\common\<installDir>\game
@@ -302,27 +278,24 @@ inline SeenBox readBox(HWND box) {
 class BoxWatcher : Pinned {
 public:
     explicit BoxWatcher(int answerWith = IDOK) : answer(answerWith) {
-        active() = this;
+        active = this;
         hook_ = SetWindowsHookExW(WH_CBT, watch, nullptr, GetCurrentThreadId());
     }
     ~BoxWatcher() {
         if (hook_) UnhookWindowsHookEx(hook_);
-        active() = nullptr;
+        active = nullptr;
     }
     std::vector<SeenBox> boxes;
     int answer;
 private:
-    static BoxWatcher*& active() {
-        static thread_local BoxWatcher* watcher = nullptr;
-        return watcher;
-    }
+    static inline thread_local BoxWatcher* active = nullptr;
     static LRESULT CALLBACK watch(int code, WPARAM wParam, LPARAM lParam) {
         HWND box = reinterpret_cast<HWND>(wParam);
         wchar_t className[16] = {};
         GetClassNameW(box, className, 16);
-        if (code == HCBT_ACTIVATE && active() && std::wstring(className) == L"#32770") {
-            active()->boxes.push_back(readBox(box));
-            answerBox(box, active()->answer);
+        if (code == HCBT_ACTIVATE && active && std::wstring(className) == L"#32770") {
+            active->boxes.push_back(readBox(box));
+            answerBox(box, active->answer);
         }
         return CallNextHookEx(nullptr, code, wParam, lParam);
     }

@@ -22,6 +22,8 @@ constexpr WPARAM kCtrl = 0x10000;
 constexpr WPARAM kShift = 0x20000;
 constexpr WPARAM kCopyEndsLater = 0x40000;
 constexpr WPARAM kUnderBox = 0x80000;
+// A click on the main button instead of a key.
+constexpr WPARAM kClick = 0x100000;
 
 MainWindow screen(InstallerState state, bool patch, int folders) {
     MainWindow window;
@@ -70,6 +72,10 @@ TEST(MainWindowKeys, EachKeyInEachStateAndFocus) {
         {Ready, VK_TAB | kUnderBox, Nothing, B::LangEnglish, B::LangEnglish},
         {Complete, VK_SPACE, Closes, B::CloseInstaller},
         {Complete, VK_SPACE | kCopyEndsLater, Nothing, B::CloseInstaller, B::CloseInstaller},
+        {Complete, VK_RETURN | kCopyEndsLater, Nothing},
+        {Complete, VK_ESCAPE | kCopyEndsLater, Nothing},
+        {Complete, kClick | kCopyEndsLater, Nothing},
+        {Complete, kClick, Launches},
         {Complete, VK_F5, Detects, B::CloseInstaller, B::Primary},
     };
     for (const auto& row : rows) {
@@ -96,7 +102,8 @@ TEST(MainWindowKeys, EachKeyInEachStateAndFocus) {
         keys[VK_SHIFT] = row.key & kShift ? 0x80 : 0;
         SetKeyboardState(keys);
         BoxWatcher boxes(row.key == kCloseYes ? IDYES : IDCANCEL);
-        SendMessageW(hwnd, row.key > kCloseYes ? WM_KEYDOWN : WM_CLOSE, row.key & 0xFFFF, 0);
+        if (row.key & kClick) clickAt(hwnd, pointOf(hwnd, row.state, &MainLayout::primaryButton));
+        else SendMessageW(hwnd, row.key > kCloseYes ? WM_KEYDOWN : WM_CLOSE, row.key & 0xFFFF, 0);
         // The outcome, once a copy or an awaited launch is over.
         pumpUntil([&] { return !record.workerThread; });
         const auto launched = world.gameFolders[0] + L"\\..\\Lumivex.exe.record";
