@@ -28,11 +28,7 @@ TEST(Machine, TheGameFolderRuleAndTheFoldersAUserMayName) {
     const std::wstring game = gameFolderOf(library);
     const std::wstring notSteam = scratch / L"xsteamapps\\common";
     // The file written first, the folder named, the game folder it resolves to.
-    const struct {
-        std::wstring written;
-        std::wstring named;
-        std::wstring found;
-    } rows[] = {
+    const std::tuple<std::wstring, std::wstring, std::wstring> rows[] = {
         {game + L"\\DATA.RPA", game, game},
         {gameFolderOf(deep) + L"\\a.rpa", deep, gameFolderOf(deep)},
         {gameFolderOf(scratch / L"sub") + L"\\sub\\a.rpa", scratch / L"sub", L""},
@@ -48,11 +44,11 @@ TEST(Machine, TheGameFolderRuleAndTheFoldersAUserMayName) {
         {L"", game + L"\\DATA.RPA", L""},
         {L"", L"", L""},
     };
-    for (const auto& row : rows) {
-        if (!row.written.empty()) {
-            ASSERT_TRUE(writeFile(L"\\\\?\\" + row.written, "x"));
+    for (const auto& [written, named, found] : rows) {
+        if (!written.empty()) {
+            ASSERT_TRUE(writeFile(L"\\\\?\\" + written, "x"));
         }
-        EXPECT_TRUE(pathEqualsNoCase(resolveChosenFolder(row.named), row.found)) << utf8(row.named);
+        EXPECT_TRUE(pathEqualsNoCase(resolveChosenFolder(named), found)) << utf8(named);
     }
 }
 

@@ -30,11 +30,7 @@ TEST(SteamFiles, LibraryFoldersInEveryShape) {
     const PathList unusable{L"\\\\server\\share", L"\\\\?\\" + one, scratch / L"file"};
     const std::wstring wide = L"\"1\" \"" + two + L"\"";  // UTF-16 LE, as some editors save text
     const std::string utf16(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
-    const struct {
-        std::wstring what;
-        std::string vdf;
-        PathList found;
-    } rows[] = {
+    const std::tuple<std::wstring, std::string, PathList> rows[] = {
         {L"block", libraryFoldersVdf({one, scratch / L"missing", two}), {one, two}},
         {L"flat, BOM", "\xEF\xBB\xBF" + opensTwo + "\"", {two}},
         {L"ANSI", "\"1\" \"" + utf8(scratch / L"Spiele") + "\xE4\xFC\"", {ansi}},
@@ -45,12 +41,12 @@ TEST(SteamFiles, LibraryFoldersInEveryShape) {
         {L"16 MiB", opensTwo + "\"" + filler, {two}},
         {L"16 MiB + 1", opensTwo + "\"" + filler + " ", {}},
     };
-    for (const auto& row : rows) {
-        const std::wstring root = scratch / row.what;
-        ASSERT_TRUE(writeFile(root + L"\\steamapps\\libraryfolders.vdf", row.vdf));
+    for (const auto& [what, vdf, found] : rows) {
+        const std::wstring root = scratch / what;
+        ASSERT_TRUE(writeFile(root + L"\\steamapps\\libraryfolders.vdf", vdf));
         PathList expected{root};
-        expected.insert(expected.end(), row.found.begin(), row.found.end());
-        EXPECT_EQ(collectLibraries({root}), expected) << utf8(row.what);
+        expected.insert(expected.end(), found.begin(), found.end());
+        EXPECT_EQ(collectLibraries({root}), expected) << utf8(what);
     }
 }
 

@@ -34,58 +34,52 @@ std::string run(const ScratchFolder& folder, const std::wstring& arguments, cons
     return outcome + "exit " + std::to_string(program.exitCode());
 }
 
-// Each planted DLL leaves "<its path>.loaded" when it runs; the control shows each would be picked up,
-// so a DLL the installer never loaded at all cannot pass for one it refused.
-// The music player goes alone through the audio tests (x86_64 only), without the installer's setting.
-TEST(Planting, PlantedDllsNeverRun) {
+// Each planted DLL leaves "<its path>.loaded" when it runs; the control loads all six, so a DLL the
+// installer never loaded at all cannot pass for one it refused. The music player goes alone through
+// the audio tests (x86_64 only), without the installer's setting. Without a required system DLL the
+// installer ends with 1 before any window; without an optional one it runs.
+TEST(Planting, PlantedDllsNeverRunAndMissingSystemDlls) {
     const std::wstring planted = fromUnix(env(L"LUMIVEX_PLANTED"));
     const bool x86_64 = env(L"LUMIVEX_MINGW_CC").find(L"i686") == std::wstring::npos;
+    const std::wstring control = planted + L"\\control.exe";
     const std::wstring audioTests = buildPath(L"tests\\audio_tests.exe");
-    const struct {
-        std::wstring pattern;
-        std::wstring exe;
-        std::wstring arguments;
-        bool loads;
-    } rows[] = {
-        {L"*.dll", planted + L"\\control.exe", L"", true},
-        {L"*.dll", L"", L"--lang en", false},
-        {L"winmm.dll", audioTests, L"--gtest_filter=Music.Without*", false},
+    const std::wstring music = L"--gtest_filter=Music.Without*";
+    // The DLLs planted beside the program, a system DLL made impossible to load, the program (the
+    // installer when empty) and its arguments, whether the planted DLLs run, what happened.
+    const std::tuple<std::wstring, std::wstring, std::wstring, std::wstring, bool, std::string> rows[] = {
+        {L"*.dll", L"", control, L"", true, "exit 6"},
+        {L"*.dll", L"", L"", L"--lang en", false, "window reader exit 0"},
+        {L"winmm.dll", L"", audioTests, music, false, "exit 0"},
+        {L"", L"gdiplus", L"", L"--lang en", false, "exit 1"},
+        {L"", L"dwmapi", L"", L"--lang en", false, "window reader exit 0"},
+        {L"", L"winmm", L"", L"--lang en", false, "window reader exit 0"},
+        {L"", L"oleacc", L"", L"--lang en", false, "window exit 0"},
     };
-    for (const auto& row : rows) {
-        if (row.pattern == L"winmm.dll" && !x86_64) continue;  // the audio tests are x86_64 only
+    for (const auto& [pattern, missing, exe, arguments, loads, outcome] : rows) {
+        if (exe == audioTests && !x86_64) continue;
         ScratchFolder folder(L"planted");
         std::deque<RegistryValue> loadOrder;
         std::vector<std::wstring> names;
-        std::wstring arguments = row.arguments;
-        for (const std::wstring& file : listFolder(planted + L"\\" + row.pattern)) {
+        std::wstring line = arguments;
+        std::vector<std::wstring> files;
+        if (!pattern.empty()) files = listFolder(planted + L"\\" + pattern);
+        for (const std::wstring& file : files) {
             CopyFileW((planted + L"\\" + file).c_str(), (folder / file).c_str(), FALSE);
             const std::wstring name = file.substr(0, file.size() - 4);
             names.push_back(name);
             loadOrder.emplace_back(HKEY_CURRENT_USER, kLoadOrderKey, name);
             loadOrder.back().setString(L"native,builtin");
-            if (row.loads) arguments += L" " + name;
+            if (loads) line += L" " + name;
         }
-        ASSERT_FALSE(names.empty()) << utf8(row.exe);
-        run(folder, arguments, row.exe);
+        ASSERT_EQ(names.empty(), pattern.empty());
+        if (!missing.empty()) {
+            loadOrder.emplace_back(HKEY_CURRENT_USER, kLoadOrderKey, missing);
+            loadOrder.back().setString(L"");
+        }
+        EXPECT_EQ(run(folder, line, exe), outcome) << utf8(exe + L" " + pattern + missing);
         for (const std::wstring& name : names) {
-            EXPECT_EQ(exists(folder / name + L".dll.loaded"), row.loads) << utf8(row.exe + L" " + name);
+            EXPECT_EQ(exists(folder / name + L".dll.loaded"), loads) << utf8(exe + L" " + name);
         }
-    }
-}
-
-// Without a required DLL the installer ends with 1 before any window; without an optional one it runs.
-TEST(Planting, MissingSystemDlls) {
-    const std::pair<const wchar_t*, std::string> rows[] = {
-        {L"gdiplus", "exit 1"},
-        {L"dwmapi", "window reader exit 0"},
-        {L"winmm", "window reader exit 0"},
-        {L"oleacc", "window exit 0"},
-    };
-    for (const auto& [dll, outcome] : rows) {
-        ScratchFolder folder(L"missing");
-        RegistryValue loadOrder(HKEY_CURRENT_USER, kLoadOrderKey, dll);
-        loadOrder.setString(L"");
-        EXPECT_EQ(run(folder, L"--lang en", L""), outcome) << utf8(dll);
     }
 }
 
