@@ -1,9 +1,6 @@
-// Steam's text files: hand-made, real (tests/fixtures/steam) and mutated.
+// Steam's text files: hand-made and real (tests/fixtures/steam).
 #include <gtest/gtest.h>
 #include <windows.h>
-
-#include <algorithm>
-#include <random>
 
 #include "detect/steam.h"
 #include "support.h"
@@ -59,41 +56,6 @@ TEST(SteamFiles, ManifestsGiveTheirInstallDir) {
     };
     for (const auto& [manifest, installDir] : rows) {
         EXPECT_EQ(manifestInstallDir(quotedStrings(decodeText(manifest))), installDir) << manifest.substr(0, 40);
-    }
-}
-
-// Mutated real files: every string was quoted; installdir and library paths are strings of the file.
-// Long runs: docs/fuzzing.md.
-TEST(SteamFiles, RandomizedMutations) {
-    const std::wstring seedText = env(L"LUMIVEX_FUZZ_SEED");
-    unsigned seed = 20241207u;
-    if (seedText == L"random") seed = GetTickCount();
-    else if (!seedText.empty()) seed = std::stoul(seedText);
-    const ULONGLONG seconds = std::stoul(L"0" + env(L"LUMIVEX_FUZZ_SECONDS"));
-    const ULONGLONG end = GetTickCount64() + 1000 * seconds;
-    std::mt19937 random(seed);
-    std::vector<std::string> seeds{""};
-    for (const std::wstring& name : listFolder(fixturePath(L"*"))) seeds.push_back(fixture(name));
-    ASSERT_GE(seeds.size(), 9u);
-    const char* const tokens[] = {"\"", "\\", "\\\"", "\xEF\xBB\xBF", "\xC3", "{", "\"path\" \"", "\"0\" \"C:"};
-    for (unsigned round = 0; seconds ? GetTickCount64() < end : round < 20000; ++round) {
-        SCOPED_TRACE("seed " + std::to_string(seed) + " round " + std::to_string(round));
-        std::string bytes = seeds[random() % seeds.size()];
-        for (unsigned change = random() % 4; change < 4; ++change) {
-            const size_t at = random() % (bytes.size() + 1);
-            const unsigned kind = random() % 3;
-            if (kind == 0) bytes.insert(at, tokens[random() % std::size(tokens)]);
-            if (kind == 1) bytes.insert(at, 1, static_cast<char>(random()));
-            if (kind == 2) bytes.erase(at, random() % 64);
-        }
-        const std::wstring text = decodeText(bytes);
-        const StringList strings = quotedStrings(text);
-        ASSERT_LE(strings.size(), static_cast<size_t>(std::count(text.begin(), text.end(), L'"')));
-        const std::wstring installDir = manifestInstallDir(strings);
-        ASSERT_TRUE(installDir.empty() || std::count(strings.begin(), strings.end(), installDir) > 0);
-        for (const std::wstring& value : libraryPathStrings(strings)) {
-            ASSERT_GT(std::count(strings.begin() + 1, strings.end(), value), 0) << utf8(value);
-        }
     }
 }
 

@@ -290,29 +290,25 @@ TEST(SmallDrive, RoomAndDiskFull) {
     const std::wstring drive = env(L"LUMIVEX_SMALL_DRIVE");
     if (drive.empty()) GTEST_SKIP() << "needs system_tests.sh";
     const std::int64_t MiB = 1024 * 1024;
-    const struct {
-        How how;
-        std::int64_t stale;  // a patch.rpa.partial left behind
-        std::int64_t over;   // the patch's size less the free space
-        End end;
-    } rows[] = {
+    // How the copy starts, a patch.rpa.partial left behind, the patch's size less the free space.
+    const std::tuple<How, std::int64_t, std::int64_t, End> rows[] = {
         {Install, 0, -8 * MiB + MiB / 4, installed},  // only over the old patch
         {Install, 0, -MiB, {Failed, MB_ICONERROR, TextSlot::notEnoughSpace, 0, OldPatch}},
         {Install, 4 * MiB, -4 * MiB - 4096, installed},
         {Beside, 0, MiB, copyFailed(ERROR_DISK_FULL, OldPatch)},
         {InPlace, 0, 2 * MiB, copyFailed(ERROR_DISK_FULL, NoPatch)},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(&row - rows);
+    for (const auto& [how, stale, over, end] : rows) {
+        SCOPED_TRACE(over);
         World world(drive + L"lib");
         plan.reset();
-        writeFile(world.target + kPartialSuffix, std::string(size_t(row.stale), 's'));
+        writeFile(world.target + kPartialSuffix, std::string(size_t(stale), 's'));
         ULARGE_INTEGER free{};
         ASSERT_TRUE(GetDiskFreeSpaceExW(drive.c_str(), &free, nullptr, nullptr));
-        writeFile(world.patch, std::string(size_t(std::int64_t(free.QuadPart) + row.over), 'n'));
+        writeFile(world.patch, std::string(size_t(std::int64_t(free.QuadPart) + over), 'n'));
         BoxWatcher boxes;
-        world.start(row.how);
+        world.start(how);
         ASSERT_TRUE(world.ended());
-        world.expectEnd(boxes, row.end);
+        world.expectEnd(boxes, end);
     }
 }

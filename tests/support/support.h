@@ -197,9 +197,7 @@ inline std::wstring writeManifest(const std::wstring& library, const std::string
                     "\t\"StateFlags\"\t\t\"4\"\n}\n");
     const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
     FileHandle file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, sharing, nullptr, OPEN_EXISTING, 0, nullptr));
-    FILETIME time;
-    time.dwLowDateTime = static_cast<DWORD>(stamp);
-    time.dwHighDateTime = static_cast<DWORD>(stamp >> 32);
+    const FILETIME time{static_cast<DWORD>(stamp), static_cast<DWORD>(stamp >> 32)};
     if (stamp) SetFileTime(file.get(), nullptr, nullptr, &time);
     return path;
 }
@@ -267,10 +265,8 @@ inline SeenBox readBox(HWND box) {
     // The icon control is 0x14 in Windows' message box and stc1 (0x440) in Wine's.
     HWND iconControl = GetDlgItem(box, 0x14) ? GetDlgItem(box, 0x14) : GetDlgItem(box, 0x440);
     const HICON shown = reinterpret_cast<HICON>(SendMessageW(iconControl, STM_GETICON, 0, 0));
-    const std::pair<LPCWSTR, UINT> icons[] = {{IDI_WARNING, MB_ICONWARNING}, {IDI_ERROR, MB_ICONERROR}};
-    for (const auto& [icon, style] : icons) {
-        if (shown && shown == LoadIconW(nullptr, icon)) seen.style |= style;
-    }
+    if (shown && shown == LoadIconW(nullptr, IDI_WARNING)) seen.style |= MB_ICONWARNING;
+    if (shown && shown == LoadIconW(nullptr, IDI_ERROR)) seen.style |= MB_ICONERROR;
     return seen;
 }
 
