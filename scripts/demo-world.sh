@@ -17,4 +17,4 @@ fi
 mkdir -p "$demo/drive-d"
 ln -sfn "$demo/drive-d" "$prefix/dosdevices/d:"
 WINEPREFIX="$prefix" WINEDEBUG=-all DISPLAY="$display" LUMIVEX_BUILD="$build" \
-  wine "$build/tests/demo_world.exe" "$(WINEPREFIX="$prefix" WINEDEBUG=-all winepath -w "$build/LumivexPatchInstaller.exe")" | tr -d '\r'
+  wine "$build/tools/demo_world.exe" "$(WINEPREFIX="$prefix" WINEDEBUG=-all winepath -w "$build/LumivexPatchInstaller.exe")" | tr -d '\r'

@@ -24,11 +24,11 @@ if [ -z "$harness" ]; then
   harness="$root/build/start-check" own=1
   cmake --preset test -S "$root" >/dev/null && cmake --build "$root/build/test" --target start_check >/dev/null ||
     { say "cannot build the start check"; exit 1; }
-  mkdir -p "$harness/tests" && cp "$root/build/test/tests/start_check.exe" "$harness/tests/"
+  mkdir -p "$harness/tools" && cp "$root/build/test/tools/start_check.exe" "$harness/tools/"
   "$root/tests/harness/start.sh" "$harness" >"$harness/harness.log" 2>&1 || { cat "$harness/harness.log"; exit 1; }
 fi
 . "$harness/harness/env"
-timeout 120 wine "$harness/tests/start_check.exe" "$(winepath -w "$exe" 2>/dev/null)" >"$harness/start-check.out" 2>/dev/null
+timeout 120 wine "$harness/tools/start_check.exe" "$(winepath -w "$exe" 2>/dev/null)" >"$harness/start-check.out" 2>/dev/null
 code=$?
 [ "$code" = 0 ] || { say "$(tr -d '\r' <"$harness/start-check.out")" "(code $code)"; exit 1; }
 say "the window appeared and the installer closed with exit code 0"
