@@ -19,14 +19,6 @@ constexpr DWORD kHangMs = 60000;
 
 constexpr WPARAM kKeys[] = {VK_RETURN, VK_F5, VK_ESCAPE, VK_TAB, VK_SPACE, VK_RIGHT, '1', '3'};
 
-// A box or dialog comes before the window it belongs to.
-HWND inFront(const Installer& installer, bool& box) {
-    box = installer.window(L"#32770", 0) != nullptr;
-    if (box) return installer.window(L"#32770", 0);
-    const HWND main = installer.window(kMainWindowClass, 0);
-    return main ? main : installer.window(kLanguageWindowClass, 0);
-}
-
 }  // namespace
 
 TEST(RealMonkey, RandomInputNeitherCrashesNorHangs) {
@@ -51,10 +43,13 @@ TEST(RealMonkey, RandomInputNeitherCrashesNorHangs) {
             installer.reset();
         }
         if (!installer) installer = std::make_unique<Installer>(download, random() % 2 ? L"--lang en" : L"");
+        // The window in front: a box or dialog comes before the window it belongs to.
+        HWND box = nullptr;
         HWND hwnd = nullptr;
-        bool box = false;
         const auto shown = [&] {
-            hwnd = inFront(*installer, box);
+            box = installer->window(L"#32770", 0);
+            hwnd = box ? box : installer->window(kMainWindowClass, 0);
+            if (!hwnd) hwnd = installer->window(kLanguageWindowClass, 0);
             return hwnd || installer->exitCode(0) != STILL_ACTIVE;
         };
         ASSERT_TRUE(pumpUntil(shown, kHangMs)) << "no window and no end after " << sent << " events";

@@ -118,10 +118,6 @@ inline std::wstring fromUnix(const std::wstring& unixPath) {
     return path;
 }
 
-inline std::wstring fixturePath(const std::wstring& name) {  // tests/fixtures/steam/<name>
-    return fromUnix(env(L"LUMIVEX_SOURCE") + L"/tests/fixtures/steam/" + name);
-}
-
 inline std::wstring buildPath(const std::wstring& relative) {
     return fromUnix(env(L"LUMIVEX_BUILD")) + L"\\" + relative;
 }
