@@ -26,9 +26,7 @@ TEST(SteamFiles, LibraryFoldersInEveryShape) {
     const std::wstring one = scratch / L"Lib one \u6e38\u620f";
     const std::wstring two = scratch / L"Lib two's";
     const std::wstring ansi = scratch / L"Spiele\u00e4\u00fc";
-    for (const std::wstring& folder : {one, two, ansi}) {
-        makeFolders(folder);
-    }
+    for (const std::wstring& folder : {one, two, ansi}) makeFolders(folder);
     writeFile(scratch / L"file", "x");
     const std::string opensTwo = "\"1\" \"" + utf8(two);  // the flat format
     const std::string filler(kMaxTextFileBytes - opensTwo.size() - 1, ' ');
@@ -187,9 +185,7 @@ TEST(Startup, CommandLineRestartAndTheTemporaryFolder) {
         {L"x.exe --lang=en --dest=C:\\x -dest C:\\y", L"- "},
         {L"\"C:\\My Apps\\setup.exe\" " + restart, L"2 E:\\My  Games\\a b\\\\"},
     };
-    for (const auto& [line, options] : lines) {
-        EXPECT_EQ(given(line), options) << utf8(line);
-    }
+    for (const auto& [line, options] : lines) EXPECT_EQ(given(line), options) << utf8(line);
     const std::wstring temp = normalizePath(env(L"TMP"));
     EXPECT_TRUE(isRunningFromTemp(spelledLikeSteam(temp) + L"/Temp1_patch.zip/setup.exe"));
     EXPECT_FALSE(isRunningFromTemp(temp + L" 2\\setup.exe"));

@@ -59,10 +59,7 @@ bool hears(HWND hwnd, const std::wstring& name) {
 }
 
 bool shows(HWND hwnd, POINT at, Gdiplus::ARGB colour) {
-    return pumpUntil([&] {
-        const std::uint32_t seen = screenPixel(hwnd, at.x, at.y);
-        return closeTo(seen, colour & 0xFFFFFF);
-    });
+    return pumpUntil([&] { return closeTo(screenPixel(hwnd, at.x, at.y), colour & 0xFFFFFF); });
 }
 
 // The window's outer rectangle is centred on the work area.

@@ -17,12 +17,14 @@ if [ -z "$display" ]; then
 fi
 prefix="$build/wineprefix"
 "$here/make-prefix.sh" "$prefix" "$display"
-# The tests' own drives: M: fixed, N: removable, S: the folder system_tests.sh mounts a small tmpfs
-# on. Wine's mount manager reads the letters and their types when the server starts, so it restarts.
+# The tests' own drives: M: fixed, N: removable, S: a 32 MiB tmpfs where this machine lets us mount
+# one (the small-drive tests skip otherwise). Wine's mount manager reads the letters and their types
+# when the server starts, so it restarts.
 for drive in m:fixed n:removable s:small; do
   mkdir -p "$build/drives/${drive#*:}"
   ln -sfn "$build/drives/${drive#*:}" "$prefix/dosdevices/${drive%%:*}:"
 done
+mount -t tmpfs -o size=32m lumivex-small "$build/drives/small" 2>/dev/null || true
 export WINEPREFIX="$prefix" DISPLAY="$display" WINEDEBUG=-all
 timeout 30 wine reg add 'HKLM\Software\Wine\Drives' /v n: /d floppy /f >/dev/null 2>&1
 server=$(command -v wineserver || echo /usr/lib/wine/wineserver64)

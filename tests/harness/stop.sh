@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Ends what start.sh started, by recorded process id only.
+# Ends what start.sh started, by recorded process id only, and unmounts its small drive.
 set -u
 state="$1/harness"
 if [ -f "$state/env" ]; then
@@ -12,4 +12,5 @@ if [ -f "$state/xvfb.pid" ]; then
   timeout 5 tail --pid="$pid" -f /dev/null || kill -9 "$pid" 2>/dev/null
 fi
 rm -f "$state/env" "$state/xvfb.pid" "$state/display"
+umount "$1/drives/small" 2>/dev/null
 exit 0

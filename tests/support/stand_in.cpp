@@ -1,5 +1,6 @@
 // Stands in for the game and the installer's restart: writes its command line and working folder
-// to "<its own path>.record"; with "<its own path>.demo" present it also says so on screen.
+// to "<its own path>.record", in UTF-16, a line each; with "<its own path>.demo" present it also
+// says so on screen.
 #include <windows.h>
 
 #include <string>
@@ -16,8 +17,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const std::wstring partial = std::wstring(self) + L".partial";
     const std::wstring record = std::wstring(self) + L".record";
     // Moved into place, so a reader never sees half a record.
-    const std::string lines = utf8(GetCommandLineW()) + "\n" + utf8(folder) + "\n";
-    if (!writeFile(partial, lines)) return 1;
+    const std::wstring lines = std::wstring(GetCommandLineW()) + L"\n" + folder + L"\n";
+    const std::string bytes(reinterpret_cast<const char*>(lines.data()), lines.size() * sizeof(wchar_t));
+    if (!writeFile(partial, bytes)) return 1;
     if (!MoveFileExW(partial.c_str(), record.c_str(), MOVEFILE_REPLACE_EXISTING)) return 1;
     if (exists(std::wstring(self) + L".demo")) {
         const std::wstring text = std::wstring(L"The game would start now, in ") + folder;

@@ -354,10 +354,8 @@ private:
 inline std::pair<std::wstring, std::wstring> standInRecord(const std::wstring& exe) {
     const std::wstring record = exe + L".record";
     if (!pumpUntil([&] { return exists(record); }, 20000)) return {};
-    const std::string bytes = readFile(record);
-    const int size = static_cast<int>(bytes.size());
-    std::wstring text(bytes.size(), L'\0');
-    text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, text.data(), size));
+    const std::string bytes = readFile(record);  // UTF-16
+    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
     const size_t firstEnd = text.find(L'\n');
     const size_t secondEnd = text.find(L'\n', firstEnd + 1);
     return {text.substr(0, firstEnd), text.substr(firstEnd + 1, secondEnd - firstEnd - 1)};
