@@ -167,16 +167,10 @@ TEST(Machine, DetectionRanksMergesAndKeepsTheSelection) {
     EXPECT_EQ(window.progressPerMille, 300);
 }
 
-// The language given (0 zh-CN, 1 zh-TW, 2 en; "-" for none), a blank, the folder.
-std::wstring given(const std::wstring& line) {
-    const CommandLineOptions options = parseCommandLine(line.c_str());
-    const std::wstring language = options.languageGiven ? std::to_wstring(options.language) : L"-";
-    return language + L" " + options.destOverride;
-}
-
 // The last row is the restart as administrator, read back as sent.
 TEST(Startup, CommandLineRestartAndTheTemporaryFolder) {
     const std::wstring restart = elevatedParameters(2, L"E:\\My  Games\\a b\\\\");
+    // A command line; the language it gives (0 zh-CN, 1 zh-TW, 2 en, - none), a blank, the folder.
     const std::pair<std::wstring, std::wstring> lines[] = {
         {L"x.exe junk --LANG English more", L"2 "},
         {L"x.exe --lang fr", L"0 "},
@@ -185,7 +179,11 @@ TEST(Startup, CommandLineRestartAndTheTemporaryFolder) {
         {L"x.exe --lang=en --dest=C:\\x -dest C:\\y", L"- "},
         {L"\"C:\\My Apps\\setup.exe\" " + restart, L"2 E:\\My  Games\\a b\\\\"},
     };
-    for (const auto& [line, options] : lines) EXPECT_EQ(given(line), options) << utf8(line);
+    for (const auto& [line, given] : lines) {
+        const CommandLineOptions options = parseCommandLine(line.c_str());
+        const std::wstring language = options.languageGiven ? std::to_wstring(options.language) : L"-";
+        EXPECT_EQ(language + L" " + options.destOverride, given) << utf8(line);
+    }
     const std::wstring temp = normalizePath(env(L"TMP"));
     EXPECT_TRUE(isRunningFromTemp(spelledLikeSteam(temp) + L"/Temp1_patch.zip/setup.exe"));
     EXPECT_FALSE(isRunningFromTemp(temp + L" 2\\setup.exe"));
