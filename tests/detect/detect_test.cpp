@@ -118,8 +118,7 @@ PathList rankedLibraries(const MainWindow& window, const std::wstring& top) {
 // time and root order, manual ones first. A pass during a copy leaves it and the selection be.
 TEST(Machine, DetectionRanksMergesAndKeepsTheSelection) {
     ScratchFolder scratch(L"pass");
-    // Steam in Program Files and on the harness's fixed drive M: and removable drive N:, gone
-    // again after the test.
+    // Steam in Program Files and on the harness's fixed M: and removable N:, gone after the test.
     struct EmptiedAfter {
         std::wstring programFiles = env(L"ProgramFiles") + L"\\Steam";
         std::wstring fixed = L"M:\\Steam";

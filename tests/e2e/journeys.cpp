@@ -63,11 +63,10 @@ bool shows(HWND hwnd, POINT at, Gdiplus::ARGB colour) {
 }
 }  // namespace
 
-// One player's first start at 144 DPI, by keyboard and mouse, as a reader follows it: the main
-// window sized for the DPI and centred; English by a click after Left showed the focus ring; Enter while
-// the game holds patch.rpa (the in-use warning; under the box the buttons are told unavailable);
-// Simplified Chinese by a pill, mute, the second library by Right, Space on "Install patch" (its
-// place in screen pixels) installs there, and again launches the game in its folder.
+// One player's first start at 144 DPI as a reader follows it: English by a click after Left showed
+// the ring; the main window sized and centred; Enter while the game holds patch.rpa (the in-use
+// warning, the buttons under it unavailable); Simplified Chinese, mute, the second library and
+// "Install patch" (at its place on the screen) by keys; the game launched in its folder.
 TEST(RealJourney, FirstStartThroughFailuresToTheGame) {
     const int dpi = 144;
     RECT work{};

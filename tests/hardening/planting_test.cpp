@@ -35,9 +35,8 @@ std::string run(const ScratchFolder& folder, const std::wstring& arguments, cons
 }
 
 // Each planted DLL leaves "<its path>.loaded" when it runs; the control loads all six, so a DLL the
-// installer never loaded at all cannot pass for one it refused. The music player goes alone through
-// the audio tests (x86_64 only), without the installer's setting. Without a required system DLL the
-// installer ends with 1 before any window; without an optional one it runs.
+// installer never loaded cannot pass for one it refused. The music player goes alone through the
+// audio tests (x86_64 only). Without gdiplus the installer ends with 1, without an optional DLL it runs.
 TEST(Planting, PlantedDllsNeverRunAndMissingSystemDlls) {
     const std::wstring planted = fromUnix(env(L"LUMIVEX_PLANTED"));
     const bool x86_64 = env(L"LUMIVEX_MINGW_CC").find(L"i686") == std::wstring::npos;

@@ -1,6 +1,5 @@
-// Stands in for the game and the installer's restart: writes its command line and working folder
-// to "<its own path>.record", in UTF-16, a line each; with "<its own path>.demo" present it also
-// says so on screen.
+// Stands in for the game and the restart: writes its command line and working folder to
+// "<its own path>.record" (UTF-16, a line each); with "<its own path>.demo" it says so on screen.
 #include <windows.h>
 
 #include <string>

@@ -361,8 +361,7 @@ inline std::pair<std::wstring, std::wstring> standInRecord(const std::wstring& e
     return {text.substr(0, firstEnd), text.substr(firstEnd + 1, secondEnd - firstEnd - 1)};
 }
 
-// The installer window's button rectangles, in ButtonId order from LangSimplified (1) to
-// OpenAppFolder (11).
+// The installer window's button rectangles in ButtonId order, LangSimplified (1) first.
 constexpr LayoutRect MainLayout::*kButtonRects[] = {
     &MainLayout::langSimplifiedButton, &MainLayout::langTraditionalButton, &MainLayout::langEnglishButton,
     &MainLayout::musicButton, &MainLayout::chooseFolderButton, &MainLayout::detectAgainButton,
