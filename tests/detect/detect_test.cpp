@@ -118,17 +118,20 @@ PathList rankedLibraries(const MainWindow& window, const std::wstring& top) {
 // time and root order, manual ones first. A pass during a copy leaves it and the selection be.
 TEST(Machine, DetectionRanksMergesAndKeepsTheSelection) {
     ScratchFolder scratch(L"pass");
-    // Steam in Program Files and on the harness's fixed M: and removable N:, gone after the test.
-    struct EmptiedAfter {
-        std::wstring programFiles = env(L"ProgramFiles") + L"\\Steam";
-        std::wstring fixed = L"M:\\Steam";
-        std::wstring removable = L"N:\\Steam";
-        ~EmptiedAfter() {
-            for (const std::wstring& root : {programFiles, fixed, removable}) removeTree(root);
+    // Steam in Program Files (this process's ProgramFiles made the scratch folder's pf) and on the
+    // harness's fixed M: and removable N:; put back after the test.
+    const std::wstring fixedSteam = L"M:\\Steam";
+    struct PutBack {
+        std::wstring programFiles = env(L"ProgramFiles");
+        ~PutBack() {
+            SetEnvironmentVariableW(L"ProgramFiles", programFiles.c_str());
+            removeTree(L"M:\\Steam");
+            removeTree(L"N:\\Steam");
         }
-    } steam;
-    const PathList roots{scratch / L"User", scratch / L"View64", scratch / L"View32", steam.programFiles,
-                         steam.fixed, steam.removable, scratch / L"Binary"};
+    } putBack;
+    SetEnvironmentVariableW(L"ProgramFiles", (scratch / L"pf").c_str());
+    const PathList roots{scratch / L"User", scratch / L"View64", scratch / L"View32", scratch / L"pf\\Steam",
+                         fixedSteam, L"N:\\Steam", scratch / L"Binary"};
     for (const std::wstring& root : roots) {
         makeGameFolder(root);
         writeManifest(root, "Lumivex Orrendale", root == roots[4] ? 0x01D9900000000002ull : 0x01D9900000000001ull);
@@ -150,7 +153,7 @@ TEST(Machine, DetectionRanksMergesAndKeepsTheSelection) {
     ASSERT_TRUE(record.setString(parentFolder(world.gameFolders[0]) + L"\\"));
     MainWindow window;
     detectGameFolders(window);
-    const PathList found{L"Recorded", steam.fixed, L"user", L"View64", L"View32", steam.programFiles, L"Renamed"};
+    const PathList found{L"Recorded", fixedSteam, L"user", L"View64", L"View32", L"pf\\Steam", L"Renamed"};
     EXPECT_EQ(rankedLibraries(window, scratch.path()), found);
     window.selectedIndex = 2;  // user
     window.destOverride = scratch / L"Renamed";
@@ -158,8 +161,7 @@ TEST(Machine, DetectionRanksMergesAndKeepsTheSelection) {
     window.state = Installing;
     window.progressPerMille = 300;
     detectGameFolders(window);
-    const PathList manualFirst{L"View32*", L"Renamed*", L"Recorded", steam.fixed, L"user", L"View64",
-                               steam.programFiles};
+    const PathList manualFirst{L"View32*", L"Renamed*", L"Recorded", fixedSteam, L"user", L"View64", L"pf\\Steam"};
     EXPECT_EQ(rankedLibraries(window, scratch.path()), manualFirst);
     EXPECT_EQ(window.selectedIndex, 4u);
     EXPECT_EQ(window.state, Installing);

@@ -78,8 +78,7 @@ TEST(RealJourney, FirstStartThroughFailuresToTheGame) {
     for (const std::wstring& game : world.gameFolders) {
         ASSERT_TRUE(writeFile(game + L"\\patch.rpa", "the old patch"));
     }
-    std::string patch(3 << 20, '\0');
-    for (size_t i = 0; i < patch.size(); ++i) patch[i] = char((i * 2654435761u) >> 13);
+    const std::string patch(3 << 20, 'p');
     ASSERT_TRUE(writeFile(root / L"Download\\patch.rpa", patch));
     const Installer installer(root / L"Download", L"");
 

@@ -219,8 +219,7 @@ TEST(Paint, ColoursAtLayoutPointsAndTheKeptPicture) {
     ASSERT_TRUE(window.background.image);
     PictureCache cache;
     for (const auto& [width, height, dpi, focus] : sizes) {
-        SCOPED_TRACE(dpi);
-        SCOPED_TRACE(width);
+        SCOPED_TRACE(testing::Message() << width << "x" << height << " at " << dpi << " DPI");
         const float scale = scaleFor(float(width), float(height), float(dpi));
         window.focusId = focus;
         for (const auto& [state, rectangle, across, colour] : points) {
