@@ -16,5 +16,8 @@ fi
 # Drive D: is a folder of the build, so the second library lies on another drive.
 mkdir -p "$demo/drive-d"
 ln -sfn "$demo/drive-d" "$prefix/dosdevices/d:"
-WINEPREFIX="$prefix" WINEDEBUG=-all DISPLAY="$display" LUMIVEX_BUILD="$build" \
-  wine "$build/tools/demo_world.exe" "$(WINEPREFIX="$prefix" WINEDEBUG=-all winepath -w "$build/LumivexPatchInstaller.exe")" | tr -d '\r'
+# Every Wine program here gets the display: the first one after the server starts makes the desktop,
+# and a desktop made without a display has no driver, so the installer started next opens no window.
+export WINEPREFIX="$prefix" WINEDEBUG=-all DISPLAY="$display"
+exe=$(winepath -w "$build/LumivexPatchInstaller.exe")
+LUMIVEX_BUILD="$build" wine "$build/tools/demo_world.exe" "$exe" | tr -d '\r'
