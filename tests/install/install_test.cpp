@@ -203,8 +203,8 @@ TEST(Placement, MarginOldFileAndOverflow) {
         {UINT64_MAX, 1, UINT64_MAX - 1, CopyPlacement::InPlace},
         {UINT64_MAX - 1, 0, UINT64_MAX - 1, CopyPlacement::NoRoom},
     };
-    for (const auto& [free, existing, patch, placement] : rows) {
-        EXPECT_EQ(choosePlacement(free, existing, patch), placement) << free << " " << existing << " " << patch;
+    for (const auto& [space, existing, patch, placement] : rows) {
+        EXPECT_EQ(choosePlacement(space, existing, patch), placement) << space << " " << existing << " " << patch;
     }
 }
 
