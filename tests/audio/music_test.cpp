@@ -36,22 +36,22 @@ TEST(Music, TheWholeTrackLoopsUntilStopped) {
     std::uint64_t granule = 0;
     std::memcpy(&granule, ogg.data() + ogg.rfind("OggS") + 6, 8);
     MusicPlayer player;
-    player.open = [](LPHWAVEOUT device, UINT, LPCWAVEFORMATEX, DWORD_PTR, DWORD_PTR, DWORD) {
+    player.open = [](LPHWAVEOUT device, UINT, LPCWAVEFORMATEX, DWORD_PTR, DWORD_PTR, DWORD) WINAPI {
         *device = reinterpret_cast<HWAVEOUT>(0x5A5A);
         return record('o');
     };
-    player.prepareHeader = [](HWAVEOUT, LPWAVEHDR header, UINT) {
+    player.prepareHeader = [](HWAVEOUT, LPWAVEHDR header, UINT) WINAPI {
         header->dwFlags |= WHDR_PREPARED;
         return record('p');
     };
-    player.write = [](HWAVEOUT, LPWAVEHDR header, UINT) {
+    player.write = [](HWAVEOUT, LPWAVEHDR header, UINT) WINAPI {
         written = *header;
         return record('w');
     };
-    player.reset = [](HWAVEOUT) { return record('r'); };
-    player.unprepareHeader = [](HWAVEOUT, LPWAVEHDR, UINT) { return record('u'); };
-    player.close = [](HWAVEOUT) { return record('c'); };
-    player.setVolume = [](HWAVEOUT, DWORD volume) {
+    player.reset = [](HWAVEOUT) WINAPI { return record('r'); };
+    player.unprepareHeader = [](HWAVEOUT, LPWAVEHDR, UINT) WINAPI { return record('u'); };
+    player.close = [](HWAVEOUT) WINAPI { return record('c'); };
+    player.setVolume = [](HWAVEOUT, DWORD volume) WINAPI {
         volumes.push_back(volume);
         return MMRESULT{MMSYSERR_NOERROR};
     };
